@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test (GUI tests on a virtual
+# X display). Ends with CTest's summary.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh" test
+
+build="$root/build-test"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DTEGAMIYA_SANITIZE=ON
+cmake --build "$build" -j "$(nproc)"
+
+# Leaks are checked by the library tests themselves where they matter; GTK
+# and fontconfig keep caches for the life of the process.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+cd "$build"
+xvfb-run -a -s '-screen 0 1600x1200x24' ctest --output-on-failure -j 2 "$@"
