@@ -1,12 +1,26 @@
-// The compose form: the program's only view, filling the main window.
+// The compose form: the program's only view, filling the main window. It
+// holds the address fields, the subject and body, the carrier choice, the
+// counters, the display-width controls, the options and the picture area.
 #pragma once
 
 #include <wx/app.h>
 #include <wx/panel.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 class CMainFrame;
+class CRichEdit;
+class CSubjectEdit;
+class CBodyEdit;
+class CUpDownCtrl;
+class wxButton;
+class wxCheckBox;
+class wxChoice;
+class wxComboBox;
+class wxRadioButton;
+class wxTextCtrl;
 
 class CTegamiyaView : public wxPanel {
 public:
@@ -36,9 +50,117 @@ public:
 
     const std::string &IniPath() const { return m_strIniPath; }
 
+    // --- Values exchanged with the controls.
+    // Members to controls (fields 1013, 1014, 1015, check box 1018), or,
+    // with save, the check box back to the width-enabled value.
+    void UpdateData(bool save);
+
+    // --- Carriers.
+    // The carrier combo box's selection changed (also after a carrier was
+    // chosen from an address): new limit, recount, "Vender" saved.
+    void OnSelchangeKeitaiVender();
+    // Chooses the carrier from a recipient's mail domain (a name is first
+    // resolved through the mail system's address book).
+    void SelectCarrierByAddress(const std::string &recipient);
+    // Applies the display width remembered for a recipient.
+    void ApplyRecipientWidth(const std::string &recipient);
+    // The To box's selection changed: carrier, picture and width follow it.
+    void OnSelchangeMailTo();
+
+    // --- Counting.
+    // The body changed: size in full-width characters, number of mails,
+    // colour of the pictograph just typed.
+    void OnChangeMailBody();
+    // The subject changed: colour of the pictograph just typed.
+    void OnChangeSubject();
+    // Colours the character before the caret of `field` when it is a
+    // pictograph of a colour group; the text typed next is black.
+    void ColorPictograph(CRichEdit *field, const std::string &text);
+    // True when the count is to be shown red (over the limit).
+    bool IsCountOverLimit() const { return m_nCount > m_nLimit; }
+
+    // --- Display width and options.
+    // Sizes the body to show the chosen number of full-width characters per
+    // line, like a phone screen, and stores the width while it is enabled.
+    void OnChangeWidthChar();
+    void OnEnableWidth();
+    void OnOeStart();
+    void OnCloseOnSend();
+
+    // --- Pictures: filled in by the picture attachment and preview.
+    // Remembers the path as the attachment's and shows the picture; true
+    // when it could be shown.
+    bool AttachPicture(const std::string &path);
+    bool ShowPictureFile(const std::string &path);
+    void ShowDefaultPicture();
+    void ShowRecipientPicture(const std::string &recipient);
+    // --- Recipients: filled in by the recipient history.
+    void FillMailToHistory();
+    // --- Shortcuts: filled in by the file drop. True with the target path.
+    bool ResolveShortcut(const std::string &link, std::string &target);
+
+    // State other parts of the program read.
+    uint32_t Limit() const { return m_nLimit; }
+    uint32_t Count() const { return m_nCount; }
+    uint32_t Mails() const { return m_nMails; }
+    const std::string &Body() const { return m_strBody; }
+    const std::string &OeStartWord() const { return m_strOeStart; }
+    bool CloseOnSend() const { return m_bCloseOnSend; }
+    const std::string &RecipientAddress() const { return m_strRecipAddress; }
+    const std::string &AttachmentPath() const { return m_strAttachPath; }
+    const std::vector<std::string> &MailAddressKeys() const { return m_mailAddressKeys; }
+    const wxRect &BodyRect() const { return m_rcBody; }
+    const wxRect &PictureRect() const { return m_rcPicture; }
+    CSubjectEdit *SubjectField() const { return m_pSubject; }
+    CBodyEdit *BodyField() const { return m_pBody; }
+    CUpDownCtrl *WidthSpin() const { return m_pWidthSpin; }
+
 private:
+    // Carrier set-up at the form's set-up; false when the saved carrier is
+    // not in the list (the set-up ends).
+    bool SetUpCarriers();
+    // The file named on the command line; false when the set-up must end.
+    // `tookPicture` tells whether it attached a picture.
+    bool LoadStartupFile(bool &tookPicture);
+    void SetWidthSpinPos(int pos);
+    void EnableWidthControls(bool enable);
+    void BindHandlers();
+    std::vector<std::string> CarrierNames() const;
+    // Selects the first carrier whose name begins with `prefix` (ignoring
+    // case); false when none does.
+    bool SelectCarrierByPrefix(const std::string &prefix);
+    void SettingsSaveFailed();
+
     CMainFrame *m_pFrame;
     std::string m_strIniPath; // the settings file, empty when unusable
+
+    // Bound controls.
+    CSubjectEdit *m_pSubject = nullptr;   // 1053
+    CBodyEdit *m_pBody = nullptr;         // 1034
+    wxWindow *m_pPicture = nullptr;       // 1030
+    wxButton *m_pSend = nullptr;          // 1001
+    wxButton *m_pTo = nullptr;            // 1021
+    CUpDownCtrl *m_pWidthSpin = nullptr;  // 1020
+    wxChoice *CarrierCombo = nullptr;     // 1023
+    wxComboBox *m_pMailTo = nullptr;      // 1035
+    wxTextCtrl *m_pWidthEdit = nullptr;   // 1019
+
+    // Exchanged values.
+    uint32_t m_nCount = 0;
+    uint32_t m_nLimit = 0;
+    uint32_t m_nMails = 1;
+    int m_bEnableWidth = 0;
+    int m_nBodyBytes = 0;
+    std::string m_strBody;
+
+    std::string m_strOeStart;       // "Yes" or "No"
+    bool m_bCloseOnSend = false;
+    wxRect m_rcBody;                // the body in the form's coordinates
+    wxRect m_rcPicture;             // 0, 0 and the picture area's size
+
+    std::vector<std::string> m_mailAddressKeys; // "Mail Address" keys as read at set-up
+    std::string m_strRecipAddress;               // the current recipient address
+    std::string m_strAttachPath;                 // the attached picture, empty when none
 };
 
 // The process-wide copy of the settings path, published by the form's

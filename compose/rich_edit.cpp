@@ -1,0 +1,281 @@
+#include "compose/rich_edit.h"
+
+#include "app/cp932.h"
+#include "app/wx_ui.h"
+
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+
+#include <algorithm>
+
+bool g_bSubjectFocus = false;
+
+wxIMPLEMENT_DYNAMIC_CLASS(CRichEdit, wxTextCtrl);
+wxIMPLEMENT_DYNAMIC_CLASS(CSubjectEdit, CRichEdit);
+wxIMPLEMENT_DYNAMIC_CLASS(CBodyEdit, CRichEdit);
+
+namespace {
+
+// The bytes one widget character takes in the program's text.
+long CharBytes(wxUniChar c)
+{
+    wxUint32 v = c.GetValue();
+    if (v == '\n')
+        return 2; // CR LF
+    if (v < 0x80 || (v >= 0xFF61 && v <= 0xFF9F))
+        return 1;
+    return static_cast<long>(cp932::FromUtf8(wxString(c).utf8_string()).size());
+}
+
+} // namespace
+
+CRichEdit::CRichEdit()
+{
+    Bind(wxEVT_TEXT, &CRichEdit::OnTextChanged, this);
+}
+
+std::vector<long> CRichEdit::Offsets() const
+{
+    wxString text = GetValue();
+    std::vector<long> offsets;
+    offsets.reserve(text.length() + 1);
+    long at = 0;
+    for (wxUniChar c : text) {
+        offsets.push_back(at);
+        at += CharBytes(c);
+    }
+    offsets.push_back(at);
+    return offsets;
+}
+
+long CRichEdit::ToPosition(long byteOffset) const
+{
+    std::vector<long> offsets = Offsets();
+    if (byteOffset < 0)
+        return 0;
+    auto it = std::upper_bound(offsets.begin(), offsets.end(), byteOffset);
+    return static_cast<long>(it - offsets.begin()) - 1;
+}
+
+long CRichEdit::ToByteOffset(long position) const
+{
+    std::vector<long> offsets = Offsets();
+    position = std::clamp<long>(position, 0, static_cast<long>(offsets.size()) - 1);
+    return offsets[position];
+}
+
+std::string CRichEdit::GetTextBytes() const
+{
+    wxString text = GetValue();
+    text.Replace("\n", "\r\n");
+    return FromWx(text);
+}
+
+long CRichEdit::GetTextLengthBytes() const
+{
+    return Offsets().back();
+}
+
+void CRichEdit::SetTextBytes(const std::string &cp932)
+{
+    wxString text = ToWx(cp932);
+    text.Replace("\r\n", "\n");
+    m_own = Own::Reset;
+    SetValue(text);
+    m_own = Own::None;
+    m_canUndo = false;
+}
+
+void CRichEdit::GetSel(long &start, long &end) const
+{
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    std::vector<long> offsets = Offsets();
+    long last = static_cast<long>(offsets.size()) - 1;
+    start = offsets[std::clamp(from, 0L, last)];
+    end = offsets[std::clamp(to, 0L, last)];
+}
+
+void CRichEdit::SetSel(long start, long end)
+{
+    long from = ToPosition(start);
+    long to = end < 0 ? GetLastPosition() : ToPosition(end);
+    SetSelection(from, std::max(from, to));
+}
+
+void CRichEdit::ReplaceSel(const std::string &cp932, bool canUndo)
+{
+    wxString text = ToWx(cp932);
+    text.Replace("\r\n", "\n");
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    m_before = Current();
+    m_own = canUndo ? Own::Undoable : Own::NotUndoable;
+    if (!text.empty())
+        Replace(from, to, text);
+    else if (from != to)
+        Remove(from, to);
+    m_own = Own::None;
+    if (!canUndo)
+        m_canUndo = false;
+}
+
+void CRichEdit::SetCharColour(long start, long end, const wxColour &colour)
+{
+    long from = ToPosition(start), to = ToPosition(end);
+    if (to <= from) {
+        m_insertColour = colour;
+        return;
+    }
+    to = std::min<long>(to, static_cast<long>(m_colours.size()));
+    for (long i = from; i < to; ++i)
+        m_colours[i] = colour;
+    ApplyColours(from, to);
+}
+
+wxColour CRichEdit::GetCharColour(long pos) const
+{
+    long i = ToPosition(pos);
+    return i >= 0 && i < static_cast<long>(m_colours.size()) ? m_colours[i] : wxColour();
+}
+
+void CRichEdit::ApplyColours(long from, long to)
+{
+    // One style per run of equal colours; the automatic colour is the
+    // field's default text colour.
+    wxColour automatic = GetDefaultAttributes().colFg;
+    for (long i = from; i < to;) {
+        long j = i + 1;
+        while (j < to && m_colours[j] == m_colours[i])
+            ++j;
+        SetStyle(i, j, wxTextAttr(m_colours[i].IsOk() ? m_colours[i] : automatic));
+        i = j;
+    }
+}
+
+CRichEdit::Snapshot CRichEdit::Current() const
+{
+    Snapshot s;
+    s.text = m_lastText;
+    s.colours = m_colours;
+    GetSelection(&s.from, &s.to);
+    return s;
+}
+
+void CRichEdit::UndoEdit()
+{
+    if (!m_canUndo)
+        return;
+    Snapshot target = m_undo;
+    m_before = Current();
+    m_own = Own::Undo;
+    m_undo = target;
+    SetValue(target.text);
+    m_own = Own::None;
+    SetSelection(target.from, target.to);
+    m_canUndo = true;
+}
+
+void CRichEdit::OnTextChanged(wxCommandEvent &event)
+{
+    wxString now = GetValue();
+    const size_t oldLen = m_lastText.length(), newLen = now.length();
+    std::vector<wxColour> colours;
+    long insertedFrom = 0, insertedTo = 0;
+
+    if (m_own == Own::Undo) {
+        colours = m_undo.colours;
+        colours.resize(newLen);
+    } else if (m_own == Own::Reset) {
+        colours.assign(newLen, wxColour());
+    } else {
+        // What changed: the text between the common beginning and end.
+        size_t p = 0;
+        while (p < oldLen && p < newLen && m_lastText[p] == now[p])
+            ++p;
+        size_t s = 0;
+        while (s < oldLen - p && s < newLen - p && m_lastText[oldLen - 1 - s] == now[newLen - 1 - s])
+            ++s;
+        colours.assign(m_colours.begin(), m_colours.begin() + std::min(p, m_colours.size()));
+        colours.resize(p);
+        colours.insert(colours.end(), newLen - p - s, m_insertColour);
+        for (size_t i = oldLen - s; i < oldLen; ++i)
+            colours.push_back(i < m_colours.size() ? m_colours[i] : wxColour());
+        insertedFrom = static_cast<long>(p);
+        insertedTo = static_cast<long>(newLen - s);
+
+        if (m_own == Own::None) {
+            m_undo.text = m_lastText;
+            m_undo.colours = m_colours;
+            m_undo.from = static_cast<long>(p);
+            m_undo.to = static_cast<long>(oldLen - s);
+            m_canUndo = true;
+        } else if (m_own == Own::Undoable) {
+            m_undo = m_before;
+            m_canUndo = true;
+        } else {
+            m_canUndo = false;
+        }
+    }
+    if (m_own == Own::Undo)
+        m_undo = m_before;
+
+    m_lastText = now;
+    m_colours = std::move(colours);
+    if (m_own == Own::Undo)
+        ApplyColours(0, static_cast<long>(newLen));
+    else if (insertedTo > insertedFrom && m_insertColour.IsOk())
+        ApplyColours(insertedFrom, insertedTo);
+    event.Skip();
+}
+
+CSubjectEdit::CSubjectEdit()
+{
+    Bind(wxEVT_SET_FOCUS, &CSubjectEdit::OnSetFocus, this);
+    Bind(wxEVT_CHAR, &CSubjectEdit::OnChar, this);
+    Bind(wxEVT_TEXT_PASTE, &CSubjectEdit::OnPaste, this);
+}
+
+void CSubjectEdit::OnSetFocus(wxFocusEvent &event)
+{
+    g_bSubjectFocus = true;
+    event.Skip();
+}
+
+void CSubjectEdit::OnChar(wxKeyEvent &event)
+{
+    // A one-line field: Enter adds no line.
+    int key = event.GetKeyCode();
+    if (key == WXK_RETURN || key == WXK_NUMPAD_ENTER)
+        return;
+    event.Skip();
+}
+
+void CSubjectEdit::OnPaste(wxClipboardTextEvent &event)
+{
+    // Pasted text keeps only its first line.
+    wxString text;
+    if (wxTheClipboard->Open()) {
+        wxTextDataObject data;
+        if (wxTheClipboard->IsSupported(wxDF_UNICODETEXT) && wxTheClipboard->GetData(data))
+            text = data.GetText();
+        wxTheClipboard->Close();
+    }
+    size_t eol = text.find_first_of("\r\n");
+    if (eol == wxString::npos) {
+        event.Skip();
+        return;
+    }
+    ReplaceSel(FromWx(text.substr(0, eol)), true);
+}
+
+CBodyEdit::CBodyEdit()
+{
+    Bind(wxEVT_SET_FOCUS, &CBodyEdit::OnSetFocus, this);
+}
+
+void CBodyEdit::OnSetFocus(wxFocusEvent &event)
+{
+    g_bSubjectFocus = false;
+    event.Skip();
+}
