@@ -7,6 +7,7 @@
 #include <wx/dataobj.h>
 
 #include <algorithm>
+#include <array>
 
 bool g_bSubjectFocus = false;
 
@@ -24,7 +25,15 @@ long CharBytes(wxUniChar c)
         return 2; // CR LF
     if (v < 0x80 || (v >= 0xFF61 && v <= 0xFF9F))
         return 1;
-    return static_cast<long>(cp932::FromUtf8(wxString(c).utf8_string()).size());
+    // Other characters take one or two bytes (one when CP932 lacks them and
+    // they become "?"); remembered per character, as this runs on every key.
+    static std::array<unsigned char, 0x10000> known{};
+    if (v < known.size() && known[v])
+        return known[v];
+    long n = static_cast<long>(cp932::FromUtf8(wxString(c).utf8_string()).size());
+    if (v < known.size())
+        known[v] = static_cast<unsigned char>(n);
+    return n;
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
+#include <wx/clipbrd.h>
 #include <wx/choice.h>
 #include <wx/combobox.h>
 #include <wx/dcclient.h>
@@ -438,6 +439,13 @@ TEST_F(Form, TypingUpdatesTheNumbersAtOnce)
     testenv::Pump(5);
     EXPECT_EQ(View()->SubjectField()->GetTextBytes(), "re");
     EXPECT_TRUE(g_bSubjectFocus);
+    // Pasted into the subject, text keeps only its first line.
+    ASSERT_TRUE(wxTheClipboard->Open());
+    wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8("：件\n二行目")));
+    wxTheClipboard->Close();
+    View()->SubjectField()->Paste();
+    testenv::Pump();
+    EXPECT_EQ(View()->SubjectField()->GetTextBytes(), Sjis("re：件"));
 }
 
 TEST_F(Form, PictographsAreColouredByGroup)
