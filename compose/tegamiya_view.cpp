@@ -21,6 +21,7 @@
 #include <wx/combobox.h>
 #include <wx/dcclient.h>
 #include <wx/radiobut.h>
+#include <wx/region.h>
 #include <wx/settings.h>
 #include <wx/spinbutt.h>
 #include <wx/statbmp.h>
@@ -128,6 +129,15 @@ CTegamiyaView::CTegamiyaView(CMainFrame *frame)
         // A grey frame: the picture area.
         m_pPicture->Bind(wxEVT_PAINT, [this](wxPaintEvent &) {
             wxPaintDC dc(m_pPicture);
+            // A wide body lies over the picture area, as it does over any
+            // control to its right: nothing is drawn over it.
+            if (m_pBody) {
+                wxRegion region(wxRect(m_pPicture->GetClientSize()));
+                wxRect body = m_pBody->GetRect();
+                body.Offset(-m_pPicture->GetPosition());
+                region.Subtract(body);
+                dc.SetDeviceClippingRegion(region);
+            }
             dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT)));
             dc.SetBrush(*wxTRANSPARENT_BRUSH);
             wxSize sz = m_pPicture->GetClientSize();
@@ -512,6 +522,8 @@ void CTegamiyaView::OnChangeWidthChar()
     m_rcBody.width = 2 * n * a + s + 8;
     m_pBody->SetSize(m_rcBody);
     m_pBody->Refresh();
+    if (m_pPicture)
+        m_pPicture->Refresh();
     if (m_bEnableWidth &&
         !ProfileFile(m_strIniPath).WriteString("Default", "Display Width", std::to_string(n)))
         SettingsSaveFailed();
