@@ -431,6 +431,14 @@ TEST_F(Form, TypingUpdatesTheNumbersAtOnce)
     EXPECT_EQ(View()->Body(), "abcd\r\n");
     EXPECT_EQ(Field(1014), "3");
     EXPECT_FALSE(g_bSubjectFocus);
+    // Typing over a selection is one step to undo.
+    body->SetSel(1, 3);
+    sim.Text("x");
+    testenv::Pump(5);
+    EXPECT_EQ(View()->Body(), "axd\r\n");
+    ASSERT_TRUE(body->CanUndoEdit());
+    body->UndoEdit();
+    EXPECT_EQ(View()->Body(), "abcd\r\n");
     // Enter adds no line to the subject.
     View()->SubjectField()->SetFocus();
     testenv::Pump();
