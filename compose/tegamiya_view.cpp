@@ -9,6 +9,7 @@
 #include "app/wx_ui.h"
 #include "compose/carriers.h"
 #include "compose/counting.h"
+#include "compose/form_controls.h"
 #include "compose/form_style.h"
 #include "compose/rich_edit.h"
 #include "compose/text_file.h"
@@ -103,7 +104,7 @@ CTegamiyaView::CTegamiyaView(CMainFrame *frame)
 
     m_pSubject = Ctl<CSubjectEdit>(this, IDC_SUBJECT);
     m_pBody = Ctl<CBodyEdit>(this, IDC_BODY);
-    m_pPicture = FindWindow(IDC_PICTURE);
+    m_pPicture = Ctl<CPictureArea>(this, IDC_PICTURE);
     m_pSend = Ctl<wxButton>(this, IDC_SEND);
     m_pTo = Ctl<wxButton>(this, IDC_BUTTON_TO);
     CarrierCombo = Ctl<wxChoice>(this, IDC_CARRIER);

@@ -209,6 +209,11 @@ TEST_F(Form, LayoutFollowsTheTemplateInDialogUnits)
     EXPECT_EQ(order, (std::vector<int>{1035, 1011, 1016, 1053, 1034, 1001, 1023, 1021, 1022, 1024, 1027, 1025,
                                        1026, 1031, 1018, 1019, 1020, 1054, 1013, 1014, 1015, 1030, 1055, 1056,
                                        1059}));
+    // Address-book buttons, count fields and the picture area are no tab stops.
+    for (int id : {1021, 1022, 1024, 1013, 1014, 1015, 1030})
+        EXPECT_FALSE(v->FindWindow(id)->AcceptsFocusFromKeyboard()) << id;
+    for (int id : {1035, 1053, 1034, 1001, 1023, 1027, 1019, 1020})
+        EXPECT_TRUE(v->FindWindow(id)->AcceptsFocusFromKeyboard()) << id;
     // Our small pictures are in place.
     int bitmaps = 0;
     for (wxWindow *w : v->GetChildren())
