@@ -3,7 +3,6 @@
 #include "app/cp932.h"
 #include "app/profile.h"
 
-#include <functional>
 
 const CarrierDefault kDefaultCarriers[8] = {
     {"DoCoMo i-mode", "5000"}, {"J-phone", "3000"}, {"vodafon", "192"}, {"TU-KA", "5000"},
@@ -24,21 +23,58 @@ char FoldAscii(char c)
 
 } // namespace
 
+namespace {
+
+// One label of a key against one label of a domain: "*" takes one or more
+// characters. Row by row over the key, so any key runs in time
+// proportional to the two lengths multiplied.
+bool LabelMatches(std::string_view key, std::string_view label)
+{
+    std::vector<char> prev(label.size() + 1, 0), cur(label.size() + 1, 0);
+    prev[0] = 1;
+    for (char k : key) {
+        cur[0] = 0;
+        if (k == '*') {
+            char any = 0;
+            for (size_t j = 1; j <= label.size(); ++j) {
+                any |= prev[j - 1];
+                cur[j] = any;
+            }
+        } else {
+            for (size_t j = 1; j <= label.size(); ++j)
+                cur[j] = prev[j - 1] && FoldAscii(k) == FoldAscii(label[j - 1]);
+        }
+        prev.swap(cur);
+    }
+    return prev[label.size()] != 0;
+}
+
+std::vector<std::string_view> Labels(std::string_view s)
+{
+    std::vector<std::string_view> labels;
+    for (size_t start = 0;;) {
+        size_t dot = s.find('.', start);
+        labels.push_back(s.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+        if (dot == std::string_view::npos)
+            return labels;
+        start = dot + 1;
+    }
+}
+
+} // namespace
+
 bool MailDomainMatches(std::string_view key, std::string_view domain)
 {
-    // Backtracking match; "*" takes one or more characters that are not ".".
-    std::function<bool(size_t, size_t)> match = [&](size_t k, size_t d) -> bool {
-        if (k == key.size())
-            return d == domain.size();
-        if (key[k] == '*') {
-            for (size_t e = d; e < domain.size() && domain[e] != '.'; ++e)
-                if (match(k + 1, e + 1))
-                    return true;
+    // "*" never takes a ".", so key and domain match label by label.
+    if (key.empty())
+        return false;
+    std::vector<std::string_view> keyLabels = Labels(key), domainLabels = Labels(domain);
+    if (keyLabels.size() != domainLabels.size())
+        return false;
+    for (size_t i = 0; i < keyLabels.size(); ++i)
+        if (!LabelMatches(keyLabels[i], domainLabels[i]))
             return false;
-        }
-        return d < domain.size() && FoldAscii(key[k]) == FoldAscii(domain[d]) && match(k + 1, d + 1);
-    };
-    return !key.empty() && match(0, 0);
+    return true;
 }
 
 std::optional<size_t> FindMailDomainKey(const std::vector<std::string> &keys, std::string_view domain)

@@ -25,7 +25,6 @@ constexpr const char *kCss = R"(
 #tegamiya-form check, #tegamiya-form radio {
   min-width: 11px; min-height: 11px; margin: 0 3px 0 0; padding: 0;
 }
-#tegamiya-form textview text { }
 #tegamiya-form scrolledwindow undershoot.top, #tegamiya-form scrolledwindow undershoot.bottom {
   background: none;
 }

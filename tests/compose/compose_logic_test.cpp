@@ -184,6 +184,10 @@ TEST(Carriers, MailDomainsMatchTheirKeys)
     EXPECT_EQ(carrier("mail.docomo.ne.jp"), "");
     EXPECT_EQ(carrier("docomo.ne.jp.example.com"), "");
     EXPECT_EQ(carrier(""), "");
+    EXPECT_TRUE(MailDomainMatches("*x*.jp", "axbx.jp"));
+    EXPECT_FALSE(MailDomainMatches("*x*.jp", "x.jp"));
+    // A key full of stars against a long domain answers at once.
+    EXPECT_FALSE(MailDomainMatches(std::string(60, '*') + "b", std::string(5000, 'a')));
     EXPECT_EQ(*MailDomainOf("a@b@c"), "b@c");
     EXPECT_FALSE(MailDomainOf("name"));
 }
