@@ -54,3 +54,10 @@ void UseClassicScrollBar(wxWindow *textField)
         gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(w), GTK_POLICY_NEVER, GTK_POLICY_ALWAYS);
     }
 }
+
+void HideScrollBars(wxWindow *textField)
+{
+    auto *w = static_cast<GtkWidget *>(textField->GetHandle());
+    if (w && GTK_IS_SCROLLED_WINDOW(w))
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(w), GTK_POLICY_EXTERNAL, GTK_POLICY_EXTERNAL);
+}

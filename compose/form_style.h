@@ -12,3 +12,7 @@ void ApplyCompactFormStyle(wxWindow *form);
 // the text, instead of one drawn over the text only while the pointer is
 // near, so that the text's width is the field's width less the bar.
 void UseClassicScrollBar(wxWindow *textField);
+
+// A multi-line field that looks like a one-line field: it scrolls with the
+// caret but shows no scroll bar.
+void HideScrollBars(wxWindow *textField);

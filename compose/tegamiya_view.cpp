@@ -119,6 +119,8 @@ CTegamiyaView::CTegamiyaView(CMainFrame *frame)
     ApplyCompactFormStyle(this);
     if (m_pBody)
         UseClassicScrollBar(m_pBody);
+    if (m_pSubject)
+        HideScrollBars(m_pSubject);
 
     // Our small pictures beside the address and tool buttons.
     for (wxWindow *child : GetChildren()) {
