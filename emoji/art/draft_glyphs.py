@@ -14,7 +14,10 @@ Sources, in order of preference:
     designer's pixels exactly. Used under the SIL Open Font License 1.1.
   * fonts-symbola: outline font, free for any use; drawn small and
     thresholded where Unifont has no glyph.
-  * the keycap digits are composed: a rounded box around Unifont's digit.
+  * the keycap digits are composed: a box around Unifont's digit.
+Glyphs wider than 14 columns are narrowed by merging similar neighbouring
+columns (the frame of the palette pictures covers the outer columns); those
+and the keycaps are marked "redrawn", as they were reworked afterwards.
 Codes with no standard emoji are left blank, marked "drawn", for the
 designer to fill in.
 """
@@ -86,12 +89,30 @@ def keycap(font, digit):
         grid[y][1] = grid[y][14] = 1
     d = render_unifont(font, ord(digit))
     cols = [x for x in range(16) if any(d[y][x] for y in range(16))]
-    shift = (16 - (cols[-1] - cols[0] + 1)) // 2 - cols[0]
-    for y in range(16):
+    rows = [y for y in range(16) if any(d[y])]
+    dx = (16 - (cols[-1] - cols[0] + 1)) // 2 - cols[0]
+    dy = (16 - (rows[-1] - rows[0] + 1)) // 2 - rows[0]
+    for y in rows:
         for x in cols:
             if d[y][x]:
-                grid[y][x + shift] = 1
+                grid[y + dy][x + dx] = 1
     return grid
+
+
+def squeeze(grid):
+    """Narrows ink wider than 14 columns by merging, one at a time, the two
+    neighbouring columns that differ least (their ink is kept)."""
+    grid = [row[:] for row in grid]
+    while True:
+        cols = [x for x in range(16) if any(r[x] for r in grid)]
+        if not cols or cols[-1] - cols[0] + 1 <= 14:
+            return grid
+        best = min(range(cols[0], cols[-1]),
+                   key=lambda x: (sum(r[x] != r[x + 1] for r in grid), abs(x - 7.5)))
+        for r in grid:
+            r[best] = r[best] or r[best + 1]
+            del r[best + 1]
+            r.append(0)
 
 
 def centre(grid):
@@ -129,7 +150,8 @@ def main():
             if cp in upper_cmap or cp in uni_cmap:
                 g = render_unifont(upper if cp > 0xFFFF else uni, cp)
                 if any(any(r) for r in g):
-                    grid, prov = centre(g), "unifont"
+                    wide = squeeze(g)
+                    grid, prov = centre(wide), "unifont" if wide == g else "redrawn"
             if grid is None and cp in sym_cmap:
                 grid, prov = render_symbola(cp), "symbola"
         if grid is None:
