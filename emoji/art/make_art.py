@@ -47,8 +47,7 @@ TIMESTAMP = 3849984000
 
 COPYRIGHT = ("Copyright (c) 2026 the Tegamiya developers. Glyphs drafted from GNU Unifont "
              "(c) 1998-2022 Roman Czyborra, Paul Hardy, Qianqian Fang, Andrew Miller, "
-             "Johnnie Weaver, David Corbett, Nils Moskopp, Rebecca Bettencourt, et al., "
-             "and from Symbola by George Douros.")
+             "Johnnie Weaver, David Corbett, Nils Moskopp, Rebecca Bettencourt, et al.")
 LICENSE = ("This Font Software is licensed under the SIL Open Font License, Version 1.1. "
            "See LICENSES-pictographs.txt beside it.")
 LICENSE_URL = "https://openfontlicense.org"
