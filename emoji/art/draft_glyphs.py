@@ -141,9 +141,9 @@ def main():
     entries = []
     for e in glyphs.catalogue():
         seq = sources.get(e.code)
-        grid, prov, src = None, "drawn", "-"
+        grid, prov, src, how = None, "drawn", "-", ""
         if seq and len(seq) == 2 and seq[1] == 0x20E3:
-            grid, prov, src = keycap(uni, chr(seq[0])), "redrawn", "U+%04X+20E3" % seq[0]
+            grid, prov, src, how = keycap(uni, chr(seq[0])), "redrawn", "U+%04X+20E3" % seq[0], "keycap"
         elif seq:
             cp = seq[0]
             src = "U+%04X" % cp
@@ -152,12 +152,13 @@ def main():
                 if any(any(r) for r in g):
                     wide = squeeze(g)
                     grid, prov = centre(wide), "unifont" if wide == g else "redrawn"
+                    how = "" if wide == g else "narrowed"
             if grid is None and cp in sym_cmap:
                 grid, prov = render_symbola(cp), "symbola"
         if grid is None:
             grid = [[0] * 16 for _ in range(16)]
             prov = "drawn"
-        entries.append(glyphs.Glyph(e.index, prov, src, grid))
+        entries.append(glyphs.Glyph(e.index, prov, src, grid, how))
     glyphs.write(out_path, entries)
     counts = {}
     for g in entries:

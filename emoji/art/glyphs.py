@@ -2,11 +2,13 @@
 
 glyphs.txt holds one block per pictograph, in index order:
 
-    @ <index> <provenance> <source>
+    @ <index> <provenance> <source> [<how>]
     16 lines of 16 characters, '#' for ink and '.' for paper
 
 <provenance> is one of unifont, symbola, redrawn, drawn; <source> names the
-standard character the glyph was drafted from ("-" for none). Lines starting
+standard character the glyph was drafted from ("-" for none); <how> says how
+a redrawn glyph was reworked: "narrowed" (similar neighbouring columns merged
+to fit 14 columns), "keycap" (a box around the source's digit) or "by-hand". Lines starting
 with '%' are comments. The name, code and picture id of each pictograph are
 not repeated there: they come from the catalogue below and emoji_names.txt.
 """
@@ -22,7 +24,7 @@ SIZE = 16
 PROVENANCES = ("unifont", "symbola", "redrawn", "drawn")
 
 Entry = namedtuple("Entry", "index code pua picture name")
-Glyph = namedtuple("Glyph", "index provenance source grid")
+Glyph = namedtuple("Glyph", "index provenance source grid how", defaults=("",))
 
 # Consecutive indices take consecutive Shift-JIS codes inside each range.
 CODE_RANGES = [(1, 94, 0xF89F), (95, 104, 0xF940), (105, 107, 0xF950),
@@ -89,13 +91,13 @@ def read(path=GLYPHS):
         head = line.split()
         if head[0] != "@" or len(head) < 4:
             raise ValueError("%s: line %r is not a glyph header" % (path, line))
-        index, prov, src = int(head[1]), head[2], head[3]
+        index, prov, src, how = int(head[1]), head[2], head[3], " ".join(head[4:])
         if prov not in PROVENANCES:
             raise ValueError("glyph %d: unknown provenance %r" % (index, prov))
         rows = lines[i + 1:i + 1 + SIZE]
         if len(rows) != SIZE or any(len(r) != SIZE or set(r) - set(".#") for r in rows):
             raise ValueError("glyph %d: expected %d rows of %d '.'/'#'" % (index, SIZE, SIZE))
-        glyphs.append(Glyph(index, prov, src, [[c == "#" for c in r] for r in rows]))
+        glyphs.append(Glyph(index, prov, src, [[c == "#" for c in r] for r in rows], how))
         i += 1 + SIZE
     if [g.index for g in glyphs] != list(range(1, 253)):
         raise ValueError("%s: glyphs must be 1 to 252 in order" % path)
@@ -106,13 +108,13 @@ def write(path, glyphs):
     names = {e.index: e for e in catalogue()}
     with open(path, "w", encoding="utf-8") as f:
         f.write("% Tegamiya pictograph glyphs: 16x16 pixels, '#' ink, '.' paper.\n"
-                "% Header: @ index provenance source; the comment line above each\n"
+                "% Header: @ index provenance source [how]; the comment line above each\n"
                 "% header gives code, private-use character, picture id and name.\n"
                 "% Keep ink in columns 2-15 (the frame of the palette pictures\n"
                 "% covers the first and the last column).\n")
         for g in glyphs:
             e = names[g.index]
             f.write("\n%% %d  %04X  U+%04X  picture %d  %s\n" % (e.index, e.code, e.pua, e.picture, e.name))
-            f.write("@ %d %s %s\n" % (g.index, g.provenance, g.source))
+            f.write(("@ %d %s %s %s" % (g.index, g.provenance, g.source, g.how)).rstrip() + "\n")
             for row in g.grid:
                 f.write("".join("#" if p else "." for p in row) + "\n")

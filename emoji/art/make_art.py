@@ -195,8 +195,10 @@ def contact_sheet(entries, glyph_list, strips):
         img = Image.new("RGB", (STRIP_W, STRIP_H))
         img.putdata([PALETTE[p] for row in strip for p in row])
         sheet.paste(img.resize((STRIP_W * scale, STRIP_H * scale), Image.NEAREST), (x0, y0))
-        draw.text((x0, y0 + STRIP_H * scale + 3), "%d %s" % (e.index, e.name),
-                  font=label_font, fill=(0, 0, 0))
+        label = "%d %s" % (e.index, e.name)
+        while draw.textlength(label, font=label_font) > tile_w - 6:
+            label = label[:-2] + "…"
+        draw.text((x0, y0 + STRIP_H * scale + 3), label, font=label_font, fill=(0, 0, 0))
     return sheet
 
 
