@@ -82,11 +82,13 @@ def render_symbola(cp):
 
 
 def keycap(font, digit):
+    # A box with rounded corners, one column in from the outer ones so that
+    # it does not merge with the frame of the palette pictures.
     grid = [[0] * 16 for _ in range(16)]
-    for x in range(2, 14):
+    for x in range(3, 13):
         grid[1][x] = grid[14][x] = 1
     for y in range(2, 14):
-        grid[y][1] = grid[y][14] = 1
+        grid[y][2] = grid[y][13] = 1
     d = render_unifont(font, ord(digit))
     cols = [x for x in range(16) if any(d[y][x] for y in range(16))]
     rows = [y for y in range(16) if any(d[y])]
