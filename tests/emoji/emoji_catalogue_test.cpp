@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iconv.h>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
