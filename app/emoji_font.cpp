@@ -1,0 +1,6 @@
+#include "compose/tegamiya_view.h"
+
+bool CTegamiyaView::RegisterEmojiFont()
+{
+    return true;
+}
