@@ -47,6 +47,9 @@ bool EnsureWx()
     static int argc = 1;
     static char name[] = "mapi32";
     static char *argv[] = {name, nullptr};
+    // Without an application object wx would start as a console program.
+    if (!wxApp::GetInstance())
+        wxApp::SetInstance(new wxApp);
     ok = wxEntryStart(argc, argv);
     if (ok && wxTheApp)
         wxTheApp->SetExitOnFrameDelete(false);
