@@ -39,7 +39,7 @@ std::string Trim(const std::string &s)
 bool EnsureWx()
 {
     if (wxTheApp)
-        return true;
+        return wxTheApp->IsGUI();  // a console wx program has no windows to offer
     static bool tried = false, ok = false;
     if (tried)
         return ok;
