@@ -121,8 +121,28 @@ std::string SniffContentType(const std::string &d)
 std::string EncodeSubject(const std::string &raw)
 {
     std::string cp932 = OneLine(raw);
-    if (IsPlainAscii(cp932))
-        return cp932;
+    if (IsPlainAscii(cp932)) {
+        // Folded before blanks to keep lines short; a word too long for
+        // any header line is sent as encoded words instead.
+        std::string folded;
+        size_t line = 9;  // "Subject: "
+        size_t start = 0;
+        bool fits = true;
+        while (start < cp932.size()) {
+            size_t next = cp932.find(' ', start + 1);
+            std::string word = cp932.substr(start, next == std::string::npos ? std::string::npos : next - start);
+            if (line + word.size() > 78 && !folded.empty() && word[0] == ' ') {
+                folded += "\n";
+                line = 0;
+            }
+            folded += word;
+            line += word.size();
+            fits = fits && line <= 998;
+            start = next == std::string::npos ? cp932.size() : next;
+        }
+        if (fits)
+            return folded;
+    }
     // 36 bytes give 48 base64 characters: "=?Shift_JIS?B?" + 48 + "?=" = 64,
     // so that even the first line with "Subject: " stays within 78.
     const size_t kChunk = 36;

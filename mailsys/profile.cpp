@@ -1,5 +1,6 @@
 #include "profile.h"
 
+#include "cp932.h"
 #include "fsutil.h"
 
 #include <cstdlib>
@@ -95,7 +96,7 @@ ProfileLoad LoadProfile(Profile *profile)
         std::string key = Trim(line.substr(0, eq));
         std::string value = Trim(line.substr(eq + 1));
         if (key == "name")
-            profile->sender_name = value;
+            profile->sender_name = CharsetToUtf8(value, "UTF-8");  // bad bytes replaced
         else if (key == "address")
             profile->sender_address = value;
         else if (key == "outbox" && !value.empty())

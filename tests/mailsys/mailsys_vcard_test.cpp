@@ -172,6 +172,24 @@ TEST(Subject, EncodedWordsSplitAtCharacterBoundaries)
     }
     EXPECT_EQ(decoded, subject);
     EXPECT_EQ(EncodeSubject("Hi\r\nBcc: evil@example.com"), "Hi  Bcc: evil@example.com");
+
+    // Long ASCII subjects are folded at blanks; unfolding gives them back.
+    std::string words;
+    for (int i = 0; i < 40; ++i)
+        words += "word" + std::to_string(i) + " ";
+    std::string folded = EncodeSubject(words);
+    size_t line = 9, longest = 0;
+    std::string unfolded;
+    for (char c : folded) {
+        line = c == '\n' ? 0 : line + 1;
+        longest = std::max(longest, line);
+        if (c != '\n')
+            unfolded += c;
+    }
+    EXPECT_LE(longest, 78u);
+    EXPECT_EQ(unfolded, words);
+    // A word no header line can hold goes as encoded words.
+    EXPECT_EQ(EncodeSubject(std::string(2000, 'x')).rfind("=?Shift_JIS?B?", 0), 0u);
 }
 
 TEST(Cp932, TolerantBothWays)
