@@ -1,5 +1,6 @@
 #include "address_book.h"
 
+#include "cp932.h"
 #include "fsutil.h"
 #include "profile.h"
 
@@ -55,6 +56,9 @@ void AddressBook::LoadFile(const std::string &file)
     std::string data;
     if (ReadFile(file, &data) != 0)
         return;
+    // Some exporters write UTF-16 with a byte order mark.
+    if (data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF')))
+        data = CharsetToUtf8(data, "UTF-16");
     for (auto &c : ParseVCards(data))
         m_contacts.push_back(std::move(c));
 }

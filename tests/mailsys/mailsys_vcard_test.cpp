@@ -107,10 +107,15 @@ TEST(AddressBookLoad, FolderOfCardsAndWidthInsensitiveNames)
     mkdir((dir + "/personal").c_str(), 0700);
     std::ofstream(dir + "/a.vcf") << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:TARO Yamada\r\nEMAIL:t@x.jp\r\nEND:VCARD\r\n";
     std::ofstream(dir + "/personal/b.VCF") << "BEGIN:VCARD\nVERSION:4.0\nFN:Bob\nEMAIL:b@x.jp\nEND:VCARD\n";
+    std::string utf16 = "\xFF\xFE";  // UTF-16LE with its byte order mark
+    for (char c : std::string("BEGIN:VCARD\r\nFN:Win\r\nEMAIL:w@x.jp\r\nEND:VCARD\r\n"))
+        utf16 += {c, '\0'};
+    std::ofstream(dir + "/utf16.vcf") << utf16;
     std::ofstream(dir + "/notes.txt") << "BEGIN:VCARD\nFN:Not Read\nEMAIL:n@x.jp\nEND:VCARD\n";
     AddressBook book;
     book.Load(dir);
-    EXPECT_EQ(book.Contacts().size(), 2u);
+    EXPECT_EQ(book.Contacts().size(), 3u);
+    EXPECT_EQ(book.FindByName("win").size(), 1u);
     EXPECT_EQ(book.FindByName("  ＴＡＲＯ　yamada ").size(), 1u);  // full-width letters and blank
     EXPECT_EQ(book.FindByName("bob").size(), 1u);
     EXPECT_TRUE(book.FindByName("Not Read").empty());
