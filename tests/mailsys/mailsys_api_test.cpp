@@ -5,6 +5,7 @@
 #include "test_support.h"
 
 #include <csignal>
+#include <dlfcn.h>
 #include <iconv.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -293,6 +294,21 @@ TEST_F(MailApi, FreeBufferRefusesForeignPointers)
         ASSERT_EQ(MAPIFreeBuffer(r), 0u);
     }
     MAPILogoff(h, 0, 0, 0);
+}
+
+// The library is found by name as a program binds it at run time.
+TEST(MailLibrary, ExportsTheTwelveEntryPoints)
+{
+    void *lib = dlopen(MAILSYS_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    for (const char *name : {"MAPILogon", "MAPILogoff", "MAPISendMail", "MAPISendDocuments", "MAPIFindNext",
+                             "MAPIReadMail", "MAPISaveMail", "MAPIDeleteMail", "MAPIFreeBuffer", "MAPIAddress",
+                             "MAPIDetails", "MAPIResolveName"})
+        EXPECT_NE(dlsym(lib, name), nullptr) << name;
+    // Nothing of the inside leaks out.
+    EXPECT_EQ(dlsym(lib, "_ZN7mailsys12BuildMessageERKNS_12OutgoingMailElRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
+              nullptr);
+    dlclose(lib);
 }
 
 TEST_F(MailApi, UnsupportedCallsSaySo)
