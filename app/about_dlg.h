@@ -1,0 +1,9 @@
+// The version dialog (resource 100).
+#pragma once
+
+#include <wx/dialog.h>
+
+class CAboutDlg : public wxDialog {
+public:
+    explicit CAboutDlg(wxWindow *parent);
+};

@@ -1,0 +1,7 @@
+// The main window's menu (resource 128).
+#pragma once
+
+class wxMenuBar;
+
+// Builds the menu bar with every item and its exact text.
+wxMenuBar *CreateMainMenu();

@@ -1,0 +1,21 @@
+// The places the program uses on Linux.
+#pragma once
+
+#include <string>
+
+namespace paths {
+
+// The folder of the running executable, with a trailing "/".
+std::string ExecutableDir();
+
+// The user's documents folder: XDG_DOCUMENTS_DIR from user-dirs.dirs, else
+// $HOME/Documents. Empty when neither can be determined.
+std::string DocumentsDir();
+
+// $XDG_CONFIG_HOME, else $HOME/.config. Empty when neither is set.
+std::string ConfigHome();
+
+// The per-user registry profile of the program: <config>/Zelko/Tegamiya.ini.
+std::string RegistryProfilePath();
+
+} // namespace paths

@@ -1,0 +1,64 @@
+// Settings files in the private-profile format: "[section]" lines followed
+// by "key=value" lines, CP932 text, CR LF line ends. This is the store of the
+// settings file and of the per-user registry profile.
+//
+// The rules callers rely on:
+//  - a missing key reads as the caller's default;
+//  - a read with a buffer size n delivers at most n - 1 bytes;
+//  - a section's key list is its key names in file order, or the caller's
+//    default as a single entry when the section is missing or empty;
+//  - section and key names match without regard to (ASCII) case;
+//  - integers are the value's leading decimal digits (0 without any);
+//  - a write creates file, section and key as needed, appends a new key at
+//    the end of its section and a new section at the end of the file.
+// Every call reads the file anew; every write replaces it atomically, so a
+// crash or a full disk never leaves a torn file. Lines the rules do not
+// understand (no "=", blank, before any section) are kept as they are.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class ProfileFile {
+public:
+    // An empty path stands for "no usable settings file": reads give their
+    // defaults and writes fail.
+    explicit ProfileFile(std::string path = {}, bool createFolders = false);
+
+    const std::string &Path() const { return m_path; }
+
+    // The value of section/key, or `def` when the key is missing. With
+    // bufSize > 0 the result is cut to bufSize - 1 bytes, as a read into a
+    // buffer of that size would be; 0 reads it whole.
+    std::string GetString(std::string_view section, std::string_view key,
+                          std::string_view def, size_t bufSize = 0) const;
+
+    // The key names of a section in file order; {def} when the section is
+    // missing or has no keys ({} when def is empty).
+    std::vector<std::string> GetKeys(std::string_view section, std::string_view def = {}) const;
+
+    // The leading decimal digits of the value as an integer; `def` when the
+    // key is missing, 0 when the value has no leading digits.
+    int GetInt(std::string_view section, std::string_view key, int def) const;
+
+    // Writes section/key = value. Returns false when the file cannot be
+    // written (the file then stays as it was).
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Removes a key; true when the file no longer holds it.
+    bool DeleteKey(std::string_view section, std::string_view key);
+
+private:
+    std::string m_path;
+    bool m_createFolders;
+};
+
+// The leading-decimal-digit conversion of integer reads ("12px" -> 12,
+// "x" -> 0). Values beyond the range of int saturate.
+int LeadingDecimal(std::string_view text);
+
+// Writes `data` to `path` atomically: a temporary file in the same folder is
+// written, flushed to disk and renamed over the target. On failure the
+// target is untouched and the temporary file removed.
+bool WriteFileAtomically(const std::string &path, std::string_view data);

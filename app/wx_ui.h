@@ -1,0 +1,29 @@
+// The real implementation of the UI seam on wxWidgets, and small helpers at
+// the widget edge.
+#pragma once
+
+#include "app/cp932.h"
+
+#include <wx/string.h>
+
+#include <string>
+#include <string_view>
+
+// Installs the wx implementation of the UI seam.
+void InstallWxUi();
+
+// CP932 bytes to a widget string, and back.
+inline wxString ToWx(std::string_view cp932)
+{
+    return wxString::FromUTF8(cp932::ToUtf8(cp932));
+}
+inline std::string FromWx(const wxString &s)
+{
+    return cp932::FromUtf8(s.utf8_string());
+}
+
+// The CP932 bytes of a UTF-8 literal in the program's source.
+inline std::string Sjis(std::string_view utf8)
+{
+    return cp932::FromUtf8(utf8);
+}

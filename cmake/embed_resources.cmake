@@ -1,0 +1,21 @@
+# Turns files into a C++ source that holds their bytes, so that the program
+# carries its dialogs and images inside the executable.
+# Called with -DOUT=<file.cpp> -DFILES=<a;b;...> -DNAMES=<a;b;...>
+set(body "// Generated from the files in res/; do not edit.\n#include <cstddef>\n#include <string_view>\n\nnamespace res {\nnamespace {\n")
+set(table "")
+list(LENGTH FILES count)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  list(GET FILES ${i} file)
+  list(GET NAMES ${i} name)
+  file(READ ${file} hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND body "const char data${i}[] = {${bytes} 0};\n")
+  string(APPEND table "    {\"${name}\", std::string_view(data${i}, ${size})},\n")
+endforeach()
+string(APPEND body "struct Entry { const char *name; std::string_view data; };\nconst Entry entries[] = {\n${table}};\n} // namespace\n\n")
+string(APPEND body "std::string_view Find(std::string_view name)\n{\n    for (const Entry &e : entries)\n        if (name == e.name)\n            return e.data;\n    return {};\n}\n\n} // namespace res\n")
+file(WRITE ${OUT}.tmp "${body}")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
