@@ -283,6 +283,10 @@ struct CardBuilder {
             std::string addr = Trim(Unescape(DecodeValue(prop)));
             if (IStartsWith(addr, "mailto:"))
                 addr = addr.substr(7);
+            // Some exporters write "Name <user@host>".
+            size_t lt = addr.rfind('<');
+            if (lt != std::string::npos && addr.back() == '>')
+                addr = Trim(std::string_view(addr).substr(lt + 1, addr.size() - lt - 2));
             if (addr.empty())
                 return;
             int rank = 1000;

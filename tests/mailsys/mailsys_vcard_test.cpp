@@ -55,10 +55,10 @@ TEST(VCard, PreferredAddressComesFirst)
                    "EMAIL;TYPE=INTERNET;TYPE=pref:pref@a.jp\r\nEMAIL:HOME@a.jp\r\nEND:VCARD\r\n"
                    "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:B\r\nEMAIL;PREF=50:fifty@b.jp\r\nEMAIL:none@b.jp\r\n"
                    "item1.EMAIL;PREF=1:one@b.jp\r\nEMAIL;TYPE=\"work,voice\";PREF=2:mailto:two@b.jp\r\n"
-                   "EMAIL:one@b.jp\r\nEND:VCARD\r\n");
+                   "EMAIL:one@b.jp\r\nEMAIL:Bee <bee@b.jp>\r\nEND:VCARD\r\n");
     ASSERT_EQ(c.size(), 2u);
     EXPECT_EQ(c[0].emails, (std::vector<std::string>{"pref@a.jp", "home@a.jp", "HOME@a.jp"}));
-    EXPECT_EQ(c[1].emails, (std::vector<std::string>{"one@b.jp", "two@b.jp", "fifty@b.jp", "none@b.jp"}));
+    EXPECT_EQ(c[1].emails, (std::vector<std::string>{"one@b.jp", "two@b.jp", "fifty@b.jp", "none@b.jp", "bee@b.jp"}));
 }
 
 TEST(VCard, NamesFromOtherFieldsAndJunk)
