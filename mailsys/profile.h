@@ -35,7 +35,7 @@ ProfileLoad LoadProfile(Profile *profile);
 // Writes the profile file atomically (temporary file, fsync, rename).
 bool SaveProfile(const Profile &profile);
 
-// True for a plain addr-spec "local@domain" without spaces or brackets.
+// True for a bare mail address "local@domain" without spaces or brackets.
 bool IsPlainAddress(const std::string &address);
 
 // "~/x" and "$HOME/x" are expanded; other paths are taken as written.
