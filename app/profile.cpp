@@ -170,6 +170,7 @@ bool WriteFileAtomically(const std::string &path, std::string_view data)
     if (fd < 0)
         return false;
     bool ok = true;
+    errno = 0;
     // Keep the permissions of the file being replaced; a new file gets the
     // usual 0666 less the umask.
     struct stat st;
@@ -200,7 +201,9 @@ bool WriteFileAtomically(const std::string &path, std::string_view data)
     if (ok && rename(tmpl.c_str(), path.c_str()) != 0)
         ok = false;
     if (!ok) {
+        int err = errno; // the caller may report why
         unlink(tmpl.c_str());
+        errno = err;
         return false;
     }
     // Make the rename itself durable.

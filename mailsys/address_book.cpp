@@ -1,0 +1,142 @@
+#include "address_book.h"
+
+#include "cp932.h"
+#include "fsutil.h"
+#include "profile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <glib.h>
+
+namespace mailsys {
+
+namespace {
+
+bool HasCardExtension(const std::string &name)
+{
+    std::string lower = name;
+    for (auto &c : lower)
+        c = static_cast<char>(g_ascii_tolower(c));
+    auto ends = [&lower](const char *ext) {
+        size_t n = strlen(ext);
+        return lower.size() > n && lower.compare(lower.size() - n, n, ext) == 0;
+    };
+    return ends(".vcf") || ends(".vcard");
+}
+
+std::string StripMailto(const std::string &s)
+{
+    if (s.size() > 7 && g_ascii_strncasecmp(s.c_str(), "mailto:", 7) == 0)
+        return s.substr(7);
+    return s;
+}
+
+}  // namespace
+
+std::string NameKey(const std::string &utf8)
+{
+    std::string s = utf8;
+    size_t b = s.find_first_not_of(" \t\r\n");
+    size_t e = s.find_last_not_of(" \t\r\n");
+    s = b == std::string::npos ? "" : s.substr(b, e - b + 1);
+    if (!g_utf8_validate(s.c_str(), static_cast<gssize>(s.size()), nullptr))
+        return s;
+    gchar *norm = g_utf8_normalize(s.c_str(), static_cast<gssize>(s.size()), G_NORMALIZE_NFKC);
+    if (!norm)
+        return s;
+    gchar *folded = g_utf8_casefold(norm, -1);
+    std::string key = folded ? folded : norm;
+    g_free(folded);
+    g_free(norm);
+    return key;
+}
+
+void AddressBook::LoadFile(const std::string &file)
+{
+    std::string data;
+    if (ReadFile(file, &data) != 0)
+        return;
+    // Some exporters write UTF-16 with a byte order mark.
+    if (data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF')))
+        data = CharsetToUtf8(data, "UTF-16");
+    for (auto &c : ParseVCards(data))
+        m_contacts.push_back(std::move(c));
+}
+
+void AddressBook::Load(const std::string &path)
+{
+    m_contacts.clear();
+    if (path.empty())
+        return;
+    if (!IsDirectory(path)) {
+        if (FileExists(path))
+            LoadFile(path);
+        return;
+    }
+    for (const auto &name : ListDir(path)) {
+        if (name[0] == '.')
+            continue;
+        std::string p = path + "/" + name;
+        if (IsDirectory(p)) {
+            for (const auto &inner : ListDir(p))
+                if (inner[0] != '.' && HasCardExtension(inner) && !IsDirectory(p + "/" + inner))
+                    LoadFile(p + "/" + inner);
+        } else if (HasCardExtension(name)) {
+            LoadFile(p);
+        }
+    }
+}
+
+std::vector<const Contact *> AddressBook::FindByName(const std::string &name) const
+{
+    std::vector<const Contact *> found;
+    std::string key = NameKey(name);
+    if (key.empty())
+        return found;
+    for (const auto &c : m_contacts)
+        if (NameKey(c.display_name) == key)
+            found.push_back(&c);
+    return found;
+}
+
+void AddressBook::GroupAddresses(const Contact &group, std::vector<const Contact *> *seen,
+                                 std::vector<std::string> *out) const
+{
+    if (std::find(seen->begin(), seen->end(), &group) != seen->end())
+        return;  // a group that contains itself
+    seen->push_back(&group);
+    auto add = [out](const std::string &a) {
+        if (IsPlainAddress(a) && std::find(out->begin(), out->end(), a) == out->end())
+            out->push_back(a);
+    };
+    for (const auto &m : group.members) {
+        std::string addr = StripMailto(m);
+        if (addr != m || (IsPlainAddress(addr) && addr.find(':') == std::string::npos)) {
+            add(addr);
+            continue;
+        }
+        std::string uid = m.size() > 9 && g_ascii_strncasecmp(m.c_str(), "urn:uuid:", 9) == 0 ? m.substr(9) : m;
+        for (const auto &c : m_contacts) {
+            if (c.uid.empty() || c.uid != uid)
+                continue;
+            if (c.is_group)
+                GroupAddresses(c, seen, out);
+            else if (!c.emails.empty())
+                add(c.emails.front());
+            break;
+        }
+    }
+    // A group card may also list addresses of its own.
+    for (const auto &e : group.emails)
+        add(e);
+}
+
+std::vector<std::string> AddressBook::GroupAddresses(const Contact &group) const
+{
+    std::vector<const Contact *> seen;
+    std::vector<std::string> out;
+    GroupAddresses(group, &seen, &out);
+    return out;
+}
+
+}  // namespace mailsys

@@ -1,0 +1,147 @@
+#include "maildir.h"
+
+#include "fsutil.h"
+
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace mailsys {
+
+namespace {
+
+std::string HostPart()
+{
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0 || !host[0])
+        return "localhost";
+    std::string out;
+    for (const char *p = host; *p; ++p) {
+        if (*p == '/')
+            out += "\\057";
+        else if (*p == ':')
+            out += "\\072";
+        else
+            out += *p;
+    }
+    return out;
+}
+
+std::string UniqueName()
+{
+    static std::atomic<unsigned> counter{0};
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    timeval tv;
+    gettimeofday(&tv, nullptr);
+    char buf[128];
+    snprintf(buf, sizeof buf, "%lld.M%06ldP%dQ%uR%016llx.", static_cast<long long>(tv.tv_sec),
+             static_cast<long>(tv.tv_usec), static_cast<int>(getpid()), ++counter,
+             static_cast<unsigned long long>(rng()));
+    return buf + HostPart();
+}
+
+}  // namespace
+
+int EnsureMaildir(const std::string &maildir)
+{
+    for (const char *sub : {"tmp", "new", "cur"})
+        if (!MakeDirs(maildir + "/" + sub))
+            return errno ? errno : EIO;
+    return 0;
+}
+
+int DeliverToMaildir(const std::string &maildir, const std::string &message, std::string *path)
+{
+    if (int err = EnsureMaildir(maildir))
+        return err;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        std::string name = UniqueName();
+        std::string tmp = maildir + "/tmp/" + name;
+        std::string dst = maildir + "/new/" + name;
+        int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        int err = WriteAll(fd, message.data(), message.size());
+        if (!err && fsync(fd) != 0)
+            err = errno;
+        if (close(fd) != 0 && !err)
+            err = errno;
+        if (!err) {
+            // link() refuses to replace an existing file; rename() is the
+            // fallback on file systems without hard links.
+            if (link(tmp.c_str(), dst.c_str()) == 0) {
+                unlink(tmp.c_str());
+            } else if (errno == EEXIST) {
+                unlink(tmp.c_str());
+                continue;
+            } else if (errno == EPERM || errno == ENOTSUP || errno == ENOSYS || errno == EMLINK) {
+                if (rename(tmp.c_str(), dst.c_str()) != 0)
+                    err = errno;
+            } else {
+                err = errno;
+            }
+        }
+        if (err) {
+            unlink(tmp.c_str());
+            return err;
+        }
+        FsyncDir(maildir + "/new");
+        FsyncDir(maildir + "/tmp");
+        *path = dst;
+        return 0;
+    }
+    return EEXIST;
+}
+
+int MoveToMaildirCur(const std::string &file, const std::string &maildir, std::string *new_path)
+{
+    if (int err = EnsureMaildir(maildir))
+        return err;
+    std::string name = BaseName(file);
+    size_t colon = name.find(':');
+    if (colon != std::string::npos)
+        name.erase(colon);
+    std::string dst = maildir + "/cur/" + name + ":2,S";
+    if (rename(file.c_str(), dst.c_str()) != 0) {
+        if (errno != EXDEV)
+            return errno;
+        // Another file system: deliver a copy, then remove the original.
+        std::string data;
+        if (int err = ReadFile(file, &data))
+            return err;
+        std::string delivered;
+        if (int err = DeliverToMaildir(maildir, data, &delivered))
+            return err;
+        if (rename(delivered.c_str(), dst.c_str()) != 0)
+            dst = delivered;
+        unlink(file.c_str());
+        FsyncDir(DirName(file));
+    }
+    FsyncDir(maildir + "/cur");
+    FsyncDir(DirName(file));
+    if (new_path)
+        *new_path = dst;
+    return 0;
+}
+
+void CleanMaildirTmp(const std::string &maildir)
+{
+    std::string tmp = maildir + "/tmp";
+    time_t now = time(nullptr);
+    for (const auto &name : ListDir(tmp)) {
+        std::string p = tmp + "/" + name;
+        struct stat st;
+        if (lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > 36 * 3600)
+            unlink(p.c_str());
+    }
+}
+
+}  // namespace mailsys

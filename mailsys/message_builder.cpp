@@ -1,0 +1,237 @@
+#include "message_builder.h"
+
+#include "cp932.h"
+
+#include <gmime/gmime.h>
+
+#include <memory>
+#include <mutex>
+
+namespace mailsys {
+
+namespace {
+
+const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string Base64(const std::string &in)
+{
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < in.size(); i += 3) {
+        unsigned v = (static_cast<unsigned char>(in[i]) << 16) | (static_cast<unsigned char>(in[i + 1]) << 8) |
+                     static_cast<unsigned char>(in[i + 2]);
+        out += kBase64[v >> 18];
+        out += kBase64[(v >> 12) & 63];
+        out += kBase64[(v >> 6) & 63];
+        out += kBase64[v & 63];
+    }
+    if (i < in.size()) {
+        unsigned v = static_cast<unsigned char>(in[i]) << 16;
+        if (i + 1 < in.size())
+            v |= static_cast<unsigned char>(in[i + 1]) << 8;
+        out += kBase64[v >> 18];
+        out += kBase64[(v >> 12) & 63];
+        out += i + 1 < in.size() ? kBase64[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+bool IsPlainAscii(const std::string &s)
+{
+    for (unsigned char c : s)
+        if (c >= 0x80 || (c < 0x20 && c != '\t'))
+            return false;
+    return true;
+}
+
+// Control characters would break the header; they become blanks.
+std::string OneLine(std::string s)
+{
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (IsCp932Lead(c) && i + 1 < s.size()) {
+            ++i;  // a trail byte may be any value from 0x40 up; leave it
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F)
+            s[i] = ' ';
+    }
+    return s;
+}
+
+struct Unref {
+    void operator()(gpointer p) const
+    {
+        if (p)
+            g_object_unref(p);
+    }
+};
+template <typename T>
+using Ref = std::unique_ptr<T, Unref>;
+
+void AddMailboxes(GMimeMessage *msg, GMimeAddressType type, const std::vector<Mailbox> &list)
+{
+    for (const auto &m : list)
+        g_mime_message_add_mailbox(msg, type, m.name.empty() ? nullptr : m.name.c_str(), m.address.c_str());
+}
+
+GMimeDataWrapper *Wrap(const std::string &bytes)
+{
+    Ref<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(reinterpret_cast<const char *>(bytes.data()), bytes.size()));
+    return g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT);
+}
+
+bool NeedsBase64(const std::string &body)
+{
+    size_t line = 0;
+    for (unsigned char c : body) {
+        if (c >= 0x80 || c == '\r' || (c < 0x20 && c != '\n' && c != '\t'))
+            return true;
+        line = c == '\n' ? 0 : line + 1;
+        if (line > 76)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void EnsureGMime()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
+std::string SniffContentType(const std::string &d)
+{
+    auto starts = [&d](const char *magic, size_t n) { return d.size() >= n && d.compare(0, n, magic, n) == 0; };
+    if (starts("\xFF\xD8\xFF", 3))
+        return "image/jpeg";
+    if (starts("BM", 2) && d.size() >= 26)
+        return "image/bmp";
+    if (starts("\x89PNG\r\n\x1A\n", 8))
+        return "image/png";
+    if (starts("GIF87a", 6) || starts("GIF89a", 6))
+        return "image/gif";
+    return "application/octet-stream";
+}
+
+std::string EncodeSubject(const std::string &raw)
+{
+    std::string cp932 = OneLine(raw);
+    if (IsPlainAscii(cp932)) {
+        // Folded before blanks to keep lines short; a word too long for
+        // any header line is sent as encoded words instead.
+        std::string folded;
+        size_t line = 9;  // "Subject: "
+        size_t start = 0;
+        bool fits = true;
+        while (start < cp932.size()) {
+            size_t next = cp932.find(' ', start + 1);
+            std::string word = cp932.substr(start, next == std::string::npos ? std::string::npos : next - start);
+            if (line + word.size() > 78 && !folded.empty() && word[0] == ' ') {
+                folded += "\n";
+                line = 0;
+            }
+            folded += word;
+            line += word.size();
+            fits = fits && line <= 998;
+            start = next == std::string::npos ? cp932.size() : next;
+        }
+        if (fits)
+            return folded;
+    }
+    // 36 bytes give 48 base64 characters: "=?Shift_JIS?B?" + 48 + "?=" = 64,
+    // so that even the first line with "Subject: " stays within 78.
+    const size_t kChunk = 36;
+    std::string out;
+    size_t i = 0;
+    while (i < cp932.size()) {
+        size_t end = i;
+        while (end < cp932.size()) {
+            size_t len = IsCp932Lead(static_cast<unsigned char>(cp932[end])) && end + 1 < cp932.size() ? 2 : 1;
+            if (end + len - i > kChunk)
+                break;
+            end += len;
+        }
+        if (!out.empty())
+            out += "\n ";
+        out += "=?Shift_JIS?B?" + Base64(cp932.substr(i, end - i)) + "?=";
+        i = end;
+    }
+    return out;
+}
+
+std::string NewMessageId(const std::string &sender_address)
+{
+    EnsureGMime();
+    size_t at = sender_address.rfind('@');
+    std::string domain = at == std::string::npos ? "localhost" : sender_address.substr(at + 1);
+    char *id = g_mime_utils_generate_message_id(domain.c_str());
+    std::string result = id ? id : "";
+    g_free(id);
+    return result;
+}
+
+std::string BuildMessage(const OutgoingMail &mail, time_t now, const std::string &message_id)
+{
+    EnsureGMime();
+    Ref<GMimeMessage> msg(g_mime_message_new(TRUE));
+    GMimeObject *mobj = GMIME_OBJECT(msg.get());
+
+    AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_FROM, {mail.from});
+    AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_TO, mail.to);
+    AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_CC, mail.cc);
+    AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_BCC, mail.bcc);
+
+    // The subject carries the caller's CP932 bytes as they are (GMime would
+    // convert through a charset that loses the user-defined area), so its
+    // header gets a raw value made here.
+    std::string subject = EncodeSubject(mail.subject);
+    g_mime_object_set_header(mobj, "Subject", "", nullptr);
+    GMimeHeader *h = g_mime_header_list_get_header(g_mime_object_get_header_list(mobj), "Subject");
+    std::string raw = " " + subject + "\n";
+    g_mime_header_set_raw_value(h, raw.c_str());
+
+    GDateTime *date = g_date_time_new_from_unix_local(now);
+    g_mime_message_set_date(msg.get(), date);
+    g_date_time_unref(date);
+    g_mime_message_set_message_id(msg.get(), message_id.c_str());
+
+    Ref<GMimeTextPart> text(g_mime_text_part_new_with_subtype("plain"));
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(text.get()), "charset", "Shift_JIS");
+    {
+        Ref<GMimeDataWrapper> content(Wrap(mail.body));
+        g_mime_part_set_content(GMIME_PART(text.get()), content.get());
+    }
+    g_mime_part_set_content_encoding(GMIME_PART(text.get()),
+                                     NeedsBase64(mail.body) ? GMIME_CONTENT_ENCODING_BASE64
+                                                            : GMIME_CONTENT_ENCODING_7BIT);
+
+    if (mail.attachments.empty()) {
+        g_mime_message_set_mime_part(msg.get(), GMIME_OBJECT(text.get()));
+    } else {
+        Ref<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
+        g_mime_multipart_add(mixed.get(), GMIME_OBJECT(text.get()));
+        for (const auto &a : mail.attachments) {
+            std::string type = a.content_type;
+            size_t slash = type.find('/');
+            Ref<GMimePart> part(g_mime_part_new_with_type(type.substr(0, slash).c_str(), type.substr(slash + 1).c_str()));
+            Ref<GMimeDataWrapper> content(Wrap(a.data));
+            g_mime_part_set_content(part.get(), content.get());
+            g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
+            g_mime_part_set_filename(part.get(), a.file_name.c_str());
+            g_mime_multipart_add(mixed.get(), GMIME_OBJECT(part.get()));
+        }
+        g_mime_message_set_mime_part(msg.get(), GMIME_OBJECT(mixed.get()));
+    }
+
+    Ref<GMimeStream> out(g_mime_stream_mem_new());
+    g_mime_object_write_to_stream(mobj, nullptr, out.get());
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
+    return std::string(reinterpret_cast<const char *>(bytes->data), bytes->len);
+}
+
+}  // namespace mailsys

@@ -1,0 +1,47 @@
+// Builds one standard MIME message (RFC 5322 / 2045-2049) from what a
+// caller handed to MAPISendMail, with GMime.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace mailsys {
+
+struct Mailbox {
+    std::string name;     // UTF-8; may be empty
+    std::string address;  // user@host
+};
+
+struct Attachment {
+    std::string file_name;     // UTF-8 name the recipient sees
+    std::string data;          // the file's bytes
+    std::string content_type;  // from the contents: image/jpeg, image/bmp, ...
+};
+
+struct OutgoingMail {
+    Mailbox from;
+    std::vector<Mailbox> to, cc, bcc;
+    std::string subject;  // CP932 bytes
+    std::string body;     // CP932 bytes, sent unchanged
+    std::vector<Attachment> attachments;
+};
+
+// Content type of a file judged from its first bytes.
+std::string SniffContentType(const std::string &data);
+
+// Subject header value: ASCII as it is, otherwise RFC 2047 "B" encoded words
+// labelled Shift_JIS that carry the CP932 bytes unchanged, each split at a
+// character boundary and at most 75 characters long, joined by folds.
+std::string EncodeSubject(const std::string &cp932);
+
+// The whole message, lines ending in LF (the local form of a Maildir file).
+std::string BuildMessage(const OutgoingMail &mail, time_t now, const std::string &message_id);
+
+// A unique Message-ID (without angle brackets) for the sender's domain.
+std::string NewMessageId(const std::string &sender_address);
+
+// Initialises GMime once per process.
+void EnsureGMime();
+
+}  // namespace mailsys

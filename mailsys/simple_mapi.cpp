@@ -1,0 +1,342 @@
+// The twelve Simple MAPI entry points of the mail system.
+#pragma GCC visibility push(default)
+#include <simple_mapi.h>
+#pragma GCC visibility pop
+
+#include "address_book.h"
+#include "buffers.h"
+#include "cp932.h"
+#include "fsutil.h"
+#include "handoff.h"
+#include "maildir.h"
+#include "message_builder.h"
+#include "profile.h"
+#include "recipients.h"
+#include "ui.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <new>
+#include <sys/stat.h>
+
+using namespace mailsys;
+
+namespace {
+
+// Largest note text accepted, in bytes: far above what a phone takes, low
+// enough that a runaway caller cannot fill the outbox with one call.
+constexpr size_t kMaxNoteText = 1024 * 1024;
+// Largest subject accepted, in bytes.
+constexpr size_t kMaxSubject = 16 * 1024;
+constexpr ULONG kMaxRecipients = 1000;
+constexpr ULONG kMaxFiles = 64;
+
+// Sessions are numbered handles that are never reused within a process, so
+// a handle kept after MAPILogoff is recognised as stale.
+std::mutex g_sessions_mutex;
+std::map<LHANDLE, Profile> &Sessions()
+{
+    static auto *sessions = new std::map<LHANDLE, Profile>;
+    return *sessions;
+}
+LHANDLE g_next_handle = 0x7E6A0001;
+
+bool SessionProfile(LHANDLE handle, Profile *profile)
+{
+    std::lock_guard<std::mutex> lock(g_sessions_mutex);
+    auto it = Sessions().find(handle);
+    if (handle == 0 || it == Sessions().end())
+        return false;
+    *profile = it->second;
+    return true;
+}
+
+bool IsDiskFull(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
+
+std::string FromCp932(const char *s) { return s ? Cp932ToUtf8(s) : std::string(); }
+
+// A path from the caller is CP932; file names on Linux are UTF-8. The
+// converted path is tried first, the bytes as given second.
+std::string LocalPath(const char *cp932)
+{
+    std::string utf8 = Cp932ToUtf8(cp932);
+    struct stat st;
+    if (stat(utf8.c_str(), &st) == 0 || stat(cp932, &st) != 0)
+        return utf8;
+    return cp932;
+}
+
+ULONG ReadAttachment(const MapiFileDesc &f, Attachment *out)
+{
+    if (!f.lpszPathName || !*f.lpszPathName)
+        return MAPI_E_ATTACHMENT_NOT_FOUND;
+    std::string path = LocalPath(f.lpszPathName);
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return errno == EACCES ? MAPI_E_ATTACHMENT_OPEN_FAILURE : MAPI_E_ATTACHMENT_NOT_FOUND;
+    if (!S_ISREG(st.st_mode))
+        return MAPI_E_ATTACHMENT_OPEN_FAILURE;
+    if (ReadFile(path, &out->data) != 0)
+        return MAPI_E_ATTACHMENT_OPEN_FAILURE;
+    std::string name = f.lpszFileName && *f.lpszFileName ? Cp932ToUtf8(f.lpszFileName) : BaseName(path);
+    // The name the recipient sees is a name, never a path.
+    name = BaseName(name);
+    size_t bs = name.find_last_of('\\');
+    if (bs != std::string::npos)
+        name = name.substr(bs + 1);
+    out->file_name = name.empty() ? "attachment" : name;
+    out->content_type = SniffContentType(out->data);
+    return SUCCESS_SUCCESS;
+}
+
+ULONG SendMail(const Profile &profile, const MapiMessage &msg)
+{
+    if (msg.nRecipCount > kMaxRecipients)
+        return MAPI_E_TOO_MANY_RECIPIENTS;
+    if (msg.nRecipCount > 0 && !msg.lpRecips)
+        return MAPI_E_INVALID_RECIPS;
+    ResolvedRecipients recips;
+    if (ULONG rc = ResolveRecipients(msg.lpRecips, msg.nRecipCount, profile.address_book, &recips))
+        return rc;
+
+    OutgoingMail mail;
+    mail.from = {profile.sender_name, profile.sender_address};
+    mail.to = std::move(recips.to);
+    mail.cc = std::move(recips.cc);
+    mail.bcc = std::move(recips.bcc);
+    const char *note = msg.lpszNoteText ? msg.lpszNoteText : "";
+    const char *subject = msg.lpszSubject ? msg.lpszSubject : "";
+    size_t note_len = strnlen(note, kMaxNoteText + 1);
+    size_t subject_len = strnlen(subject, kMaxSubject + 1);
+    if (note_len > kMaxNoteText || subject_len > kMaxSubject)
+        return MAPI_E_TEXT_TOO_LARGE;
+    mail.body.assign(note, note_len);
+    mail.subject.assign(subject, subject_len);
+
+    if (msg.nFileCount > kMaxFiles)
+        return MAPI_E_TOO_MANY_FILES;
+    if (msg.nFileCount > 0 && !msg.lpFiles)
+        return MAPI_E_ATTACHMENT_NOT_FOUND;
+    for (ULONG i = 0; i < msg.nFileCount; ++i) {
+        Attachment a;
+        if (ULONG rc = ReadAttachment(msg.lpFiles[i], &a))
+            return rc;
+        mail.attachments.push_back(std::move(a));
+    }
+
+    std::string text = BuildMessage(mail, time(nullptr), NewMessageId(profile.sender_address));
+    std::string file;
+    if (int err = DeliverToMaildir(profile.outbox, text, &file))
+        return IsDiskFull(err) ? MAPI_E_DISK_FULL : MAPI_E_FAILURE;
+
+    if (!profile.send_command.empty()) {
+        if (!RunSendCommand(profile.send_command, file, profile.send_timeout))
+            return MAPI_E_FAILURE;  // the mail waits in the outbox
+        // Sent: file it under Sent. If that fails it stays in the outbox,
+        // which is still a sent mail, so the call succeeds.
+        MoveToMaildirCur(file, profile.sent, nullptr);
+    }
+    return SUCCESS_SUCCESS;
+}
+
+// The caller's name for a recipient, in CP932. A name CP932 cannot hold is
+// replaced by the address, which can be looked up again.
+RecipientOut ToCaller(ULONG cls, const std::string &name, const std::string &address)
+{
+    bool lossy = false;
+    std::string n = Utf8ToCp932(name, &lossy);
+    if ((lossy || n.empty()) && !address.empty())
+        n = address;
+    return {cls, n, Utf8ToCp932(address)};
+}
+
+template <typename F>
+ULONG Guarded(F f)
+{
+    try {
+        return f();
+    } catch (const std::bad_alloc &) {
+        return MAPI_E_INSUFFICIENT_MEMORY;
+    } catch (...) {
+        return MAPI_E_FAILURE;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+ULONG MAPILogon(ULONG_PTR ulUIParam, LPSTR, LPSTR, FLAGS flFlags, ULONG, LPLHANDLE lplhSession)
+{
+    return Guarded([&]() -> ULONG {
+        if (!lplhSession)
+            return MAPI_E_FAILURE;
+        *lplhSession = 0;
+        Profile profile;
+        ProfileLoad load = LoadProfile(&profile);
+        if (load != ProfileLoad::Ok) {
+            if (!(flFlags & MAPI_LOGON_UI))
+                return MAPI_E_LOGIN_FAILURE;
+            switch (RunLogonDialog(ulUIParam, &profile)) {
+            case DialogResult::Cancelled:
+                return MAPI_USER_ABORT;
+            case DialogResult::Unavailable:
+                return MAPI_E_LOGIN_FAILURE;
+            case DialogResult::Ok:
+                break;
+            }
+            if (!SaveProfile(profile))
+                return MAPI_E_LOGIN_FAILURE;
+        }
+        if (EnsureMaildir(profile.outbox) != 0)
+            return MAPI_E_LOGIN_FAILURE;
+        CleanMaildirTmp(profile.outbox);
+        std::lock_guard<std::mutex> lock(g_sessions_mutex);
+        LHANDLE handle = g_next_handle++;
+        Sessions()[handle] = profile;
+        *lplhSession = handle;
+        return SUCCESS_SUCCESS;
+    });
+}
+
+ULONG MAPILogoff(LHANDLE lhSession, ULONG_PTR, FLAGS, ULONG)
+{
+    std::lock_guard<std::mutex> lock(g_sessions_mutex);
+    if (lhSession == 0 || Sessions().erase(lhSession) == 0)
+        return MAPI_E_INVALID_SESSION;
+    return SUCCESS_SUCCESS;
+}
+
+ULONG MAPISendMail(LHANDLE lhSession, ULONG_PTR, lpMapiMessage lpMessage, FLAGS, ULONG)
+{
+    return Guarded([&]() -> ULONG {
+        Profile profile;
+        if (!SessionProfile(lhSession, &profile))
+            return MAPI_E_INVALID_SESSION;
+        if (!lpMessage)
+            return MAPI_E_FAILURE;
+        return SendMail(profile, *lpMessage);
+    });
+}
+
+ULONG MAPIResolveName(LHANDLE lhSession, ULONG_PTR, LPSTR lpszName, FLAGS, ULONG, lpMapiRecipDesc *lppRecip)
+{
+    return Guarded([&]() -> ULONG {
+        Profile profile;
+        if (!SessionProfile(lhSession, &profile))
+            return MAPI_E_INVALID_SESSION;
+        if (!lpszName || !lppRecip)
+            return MAPI_E_FAILURE;
+        *lppRecip = nullptr;
+        std::string name = FromCp932(lpszName);
+        RecipientOut out;
+        std::string addr, shown;
+        if (ParseAddress(name, &addr, &shown)) {
+            out = ToCaller(MAPI_TO, shown.empty() ? addr : shown, addr);
+        } else {
+            AddressBook book;
+            book.Load(profile.address_book);
+            auto found = book.FindByName(name);
+            if (found.empty())
+                return MAPI_E_UNKNOWN_RECIPIENT;
+            if (found.size() > 1)
+                return MAPI_E_AMBIGUOUS_RECIPIENT;
+            const Contact &c = *found.front();
+            std::string address = c.is_group || c.emails.empty() ? "" : c.emails.front();
+            out = ToCaller(MAPI_TO, c.display_name, address);
+        }
+        MapiRecipDesc *block = AllocateRecipients({out});
+        if (!block)
+            return MAPI_E_INSUFFICIENT_MEMORY;
+        *lppRecip = block;
+        return SUCCESS_SUCCESS;
+    });
+}
+
+ULONG MAPIAddress(LHANDLE lhSession, ULONG_PTR ulUIParam, LPSTR lpszCaption, ULONG nEditFields, LPSTR lpszLabels,
+                  ULONG nRecips, lpMapiRecipDesc lpRecips, FLAGS, ULONG, LPULONG lpnNewRecips,
+                  lpMapiRecipDesc *lppNewRecips)
+{
+    return Guarded([&]() -> ULONG {
+        Profile profile;
+        if (!SessionProfile(lhSession, &profile))
+            return MAPI_E_INVALID_SESSION;
+        if (nEditFields > 4)
+            return MAPI_E_INVALID_EDITFIELDS;
+        if (!lpnNewRecips || !lppNewRecips || (nRecips > 0 && !lpRecips))
+            return MAPI_E_FAILURE;
+        *lpnNewRecips = 0;
+        *lppNewRecips = nullptr;
+        int wells = nEditFields == 0 ? 0 : nEditFields == 1 ? 1 : 3;
+
+        AddressBook book;
+        book.Load(profile.address_book);
+        std::vector<AddressEntry> preset;
+        for (ULONG i = 0; i < nRecips; ++i) {
+            const MapiRecipDesc &r = lpRecips[i];
+            AddressEntry e;
+            e.recip_class = wells == 3 && (r.ulRecipClass == MAPI_CC || r.ulRecipClass == MAPI_BCC)
+                                ? r.ulRecipClass
+                                : MAPI_TO;
+            e.name = FromCp932(r.lpszName);
+            std::string field = FromCp932(r.lpszAddress);
+            std::string addr, shown;
+            if (ParseAddress(field, &addr)) {
+                e.address = addr;
+            } else if (ParseAddress(e.name, &addr, &shown)) {
+                e.address = addr;
+                e.name = shown.empty() ? addr : shown;
+            } else {
+                auto found = book.FindByName(e.name);
+                if (found.size() == 1 && !found.front()->is_group && !found.front()->emails.empty())
+                    e.address = found.front()->emails.front();
+            }
+            if (e.name.empty())
+                e.name = e.address;
+            if (!e.name.empty())
+                preset.push_back(e);
+        }
+        std::vector<AddressEntry> chosen;
+        std::string label = nEditFields == 1 && lpszLabels ? FromCp932(lpszLabels) : "";
+        switch (RunAddressDialog(ulUIParam, FromCp932(lpszCaption), wells, label, book, preset, &chosen)) {
+        case DialogResult::Cancelled:
+            return MAPI_USER_ABORT;
+        case DialogResult::Unavailable:
+            return MAPI_E_FAILURE;
+        case DialogResult::Ok:
+            break;
+        }
+        if (chosen.empty())
+            return SUCCESS_SUCCESS;
+        std::vector<RecipientOut> out;
+        for (const auto &e : chosen)
+            out.push_back(ToCaller(e.recip_class, e.name, e.address));
+        MapiRecipDesc *block = AllocateRecipients(out);
+        if (!block)
+            return MAPI_E_INSUFFICIENT_MEMORY;
+        *lppNewRecips = block;
+        *lpnNewRecips = static_cast<ULONG>(out.size());
+        return SUCCESS_SUCCESS;
+    });
+}
+
+ULONG MAPIFreeBuffer(LPVOID pv)
+{
+    if (!pv)
+        return SUCCESS_SUCCESS;
+    return FreeBlock(pv) ? SUCCESS_SUCCESS : MAPI_E_FAILURE;
+}
+
+// Reading, saving and deleting stored mail, sending documents and showing
+// details are not offered by this mail system.
+ULONG MAPISendDocuments(ULONG_PTR, LPSTR, LPSTR, LPSTR, ULONG) { return MAPI_E_NOT_SUPPORTED; }
+ULONG MAPIFindNext(LHANDLE, ULONG_PTR, LPSTR, LPSTR, FLAGS, ULONG, LPSTR) { return MAPI_E_NOT_SUPPORTED; }
+ULONG MAPIReadMail(LHANDLE, ULONG_PTR, LPSTR, FLAGS, ULONG, lpMapiMessage *) { return MAPI_E_NOT_SUPPORTED; }
+ULONG MAPISaveMail(LHANDLE, ULONG_PTR, lpMapiMessage, FLAGS, ULONG, LPSTR) { return MAPI_E_NOT_SUPPORTED; }
+ULONG MAPIDeleteMail(LHANDLE, ULONG_PTR, LPSTR, FLAGS, ULONG) { return MAPI_E_NOT_SUPPORTED; }
+ULONG MAPIDetails(LHANDLE, ULONG_PTR, lpMapiRecipDesc, FLAGS, ULONG) { return MAPI_E_NOT_SUPPORTED; }
+
+}  // extern "C"

@@ -1,0 +1,34 @@
+// The mail system's dialogs (wxWidgets): the logon dialog that creates the
+// profile and the address book dialog.
+#pragma once
+
+#include "address_book.h"
+#include "profile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mailsys {
+
+enum class DialogResult { Ok, Cancelled, Unavailable };
+
+// One recipient in the address dialog's wells (UTF-8).
+struct AddressEntry {
+    unsigned recip_class = 1;  // MAPI_TO, MAPI_CC, MAPI_BCC
+    std::string name;
+    std::string address;  // empty for a group or an unresolved name
+};
+
+// Asks for the sender's name and address; on Ok *profile holds them.
+// `parent` is the caller's GtkWindow* or 0.
+DialogResult RunLogonDialog(uintptr_t parent, Profile *profile);
+
+// The address book dialog. `wells` is 0 (browse only), 1 (To) or 3 (To,
+// Cc, Bcc); `label` names the single well when given. On Ok *chosen holds
+// the wells' entries in order, To first.
+DialogResult RunAddressDialog(uintptr_t parent, const std::string &caption, int wells, const std::string &label,
+                              const AddressBook &book, const std::vector<AddressEntry> &preset,
+                              std::vector<AddressEntry> *chosen);
+
+}  // namespace mailsys

@@ -1,0 +1,344 @@
+// The dialogs of the mail system, on wxWidgets. They work inside a wx
+// program (the usual case: the caller's wxApp runs) and start wx themselves
+// in a program without it.
+#include "ui.h"
+
+#include <gtk/gtk.h>
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/dialog.h>
+#include <wx/init.h>
+#include <wx/listbox.h>
+#include <wx/listctrl.h>
+#include <wx/sizer.h>
+#include <wx/srchctrl.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/toplevel.h>
+
+#include <glib.h>
+
+namespace mailsys {
+
+namespace {
+
+wxString U(const std::string &utf8) { return wxString::FromUTF8(utf8.c_str()); }
+std::string S(const wxString &s) { return std::string(s.utf8_str()); }
+
+std::string Trim(const std::string &s)
+{
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos)
+        return "";
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+// Makes sure wx runs. In a wx program that is the caller's application;
+// otherwise wx is started once for the life of the process.
+bool EnsureWx()
+{
+    if (wxTheApp)
+        return wxTheApp->IsGUI();  // a console wx program has no windows to offer
+    static bool tried = false, ok = false;
+    if (tried)
+        return ok;
+    tried = true;
+    static int argc = 1;
+    static char name[] = "mapi32";
+    static char *argv[] = {name, nullptr};
+    // Without an application object wx would start as a console program.
+    if (!wxApp::GetInstance())
+        wxApp::SetInstance(new wxApp);
+    ok = wxEntryStart(argc, argv);
+    if (ok && wxTheApp)
+        wxTheApp->SetExitOnFrameDelete(false);
+    return ok;
+}
+
+// The wx window behind the caller's GtkWindow*, if the caller is a wx
+// program and the window is one of its top-level windows.
+wxWindow *FindWxParent(uintptr_t handle)
+{
+    if (!handle)
+        return nullptr;
+    for (wxWindow *w : wxTopLevelWindows)
+        if (reinterpret_cast<uintptr_t>(w->GetHandle()) == handle)
+            return w;
+    return nullptr;
+}
+
+// Keeps the dialog above the caller's window when that window is not a wx
+// one. The handle is only used when GTK knows it as a top-level window.
+void SetNativeParent(wxDialog &dialog, uintptr_t handle)
+{
+    if (!handle || FindWxParent(handle))
+        return;
+    GList *tops = gtk_window_list_toplevels();
+    bool known = g_list_find(tops, reinterpret_cast<gpointer>(handle)) != nullptr;
+    g_list_free(tops);
+    if (known && dialog.GetHandle())
+        gtk_window_set_transient_for(GTK_WINDOW(dialog.GetHandle()), reinterpret_cast<GtkWindow *>(handle));
+}
+
+bool ValidAddress(const std::string &a)
+{
+    return IsPlainAddress(a);
+}
+
+// Logon dialog: the sender's name and address.
+class LogonDialog : public wxDialog {
+public:
+    LogonDialog(wxWindow *parent, const Profile &profile)
+        : wxDialog(parent, wxID_ANY, "Mail system: set up the sender", wxDefaultPosition, wxDefaultSize,
+                   wxDEFAULT_DIALOG_STYLE)
+    {
+        auto *top = new wxBoxSizer(wxVERTICAL);
+        top->Add(new wxStaticText(this, wxID_ANY,
+                                  "Mail you send is signed with this name and address.\n"
+                                  "It is kept in the outbox folder of the mail system."),
+                 0, wxALL, 10);
+        auto *grid = new wxFlexGridSizer(2, 6, 8);
+        grid->AddGrowableCol(1);
+        grid->Add(new wxStaticText(this, wxID_ANY, "Your name:"), 0, wxALIGN_CENTER_VERTICAL);
+        m_name = new wxTextCtrl(this, wxID_ANY, U(profile.sender_name), wxDefaultPosition, wxSize(280, -1), 0,
+                                wxDefaultValidator, "sender_name");
+        grid->Add(m_name, 1, wxEXPAND);
+        grid->Add(new wxStaticText(this, wxID_ANY, "Mail address:"), 0, wxALIGN_CENTER_VERTICAL);
+        m_address = new wxTextCtrl(this, wxID_ANY, U(profile.sender_address), wxDefaultPosition, wxSize(280, -1), 0,
+                                   wxDefaultValidator, "sender_address");
+        grid->Add(m_address, 1, wxEXPAND);
+        top->Add(grid, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
+        top->Add(new wxStaticText(this, wxID_ANY,
+                                  U("Folders and a send command can be set later in\n" + ProfilePath())),
+                 0, wxALL, 10);
+        top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 10);
+        SetSizerAndFit(top);
+        Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) { e.Enable(ValidAddress(Address())); }, wxID_OK);
+        Bind(wxEVT_BUTTON, &LogonDialog::OnOk, this, wxID_OK);
+        m_name->SetFocus();
+    }
+
+    std::string Name() const
+    {
+        std::string n = Trim(S(m_name->GetValue()));
+        for (auto &c : n)
+            if (c == '\n' || c == '\r' || c == '\t')
+                c = ' ';
+        return n;
+    }
+    std::string Address() const { return Trim(S(m_address->GetValue())); }
+
+private:
+    void OnOk(wxCommandEvent &)
+    {
+        if (ValidAddress(Address()))
+            EndModal(wxID_OK);
+    }
+
+    wxTextCtrl *m_name;
+    wxTextCtrl *m_address;
+};
+
+const char *const kWellNames[] = {"To", "Cc", "Bcc"};
+
+// Address book dialog: a searchable list of contacts and one or three
+// wells of chosen recipients.
+class AddressDialog : public wxDialog {
+public:
+    AddressDialog(wxWindow *parent, const wxString &caption, int wells, const std::string &label,
+                  const AddressBook &book, const std::vector<AddressEntry> &preset)
+        : wxDialog(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
+                   wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
+          m_book(book)
+    {
+        auto *top = new wxBoxSizer(wxVERTICAL);
+        auto *row = new wxBoxSizer(wxHORIZONTAL);
+
+        auto *left = new wxBoxSizer(wxVERTICAL);
+        m_search = new wxSearchCtrl(this, wxID_ANY, "", wxDefaultPosition, wxSize(260, -1), 0,
+                                    wxDefaultValidator, "search");
+        m_search->ShowCancelButton(true);
+        m_search->SetDescriptiveText("Search names and addresses");
+        left->Add(m_search, 0, wxEXPAND | wxBOTTOM, 6);
+        m_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(360, 300), wxLC_REPORT,
+                                wxDefaultValidator, "contacts");
+        m_list->AppendColumn("Name", wxLIST_FORMAT_LEFT, 170);
+        m_list->AppendColumn("Address", wxLIST_FORMAT_LEFT, 180);
+        left->Add(m_list, 1, wxEXPAND);
+        row->Add(left, 1, wxEXPAND | wxALL, 10);
+
+        if (wells > 0) {
+            auto *right = new wxFlexGridSizer(2, 6, 6);
+            right->AddGrowableCol(1);
+            for (int i = 0; i < wells; ++i) {
+                right->AddGrowableRow(i);
+                wxString text = wells == 1 && !label.empty() ? U(label) : wxString(kWellNames[i]);
+                auto *add = new wxButton(this, wxID_ANY, text + " ->", wxDefaultPosition, wxDefaultSize, 0,
+                                         wxDefaultValidator, wxString::Format("add%d", i));
+                add->Bind(wxEVT_BUTTON, [this, i](wxCommandEvent &) { AddSelected(i); });
+                right->Add(add, 0, wxALIGN_TOP);
+                auto *well = new wxListBox(this, wxID_ANY, wxDefaultPosition, wxSize(240, wells == 1 ? 300 : 90),
+                                           0, nullptr, wxLB_EXTENDED, wxDefaultValidator,
+                                           wxString::Format("well%d", i));
+                well->Bind(wxEVT_LISTBOX_DCLICK, [this, i](wxCommandEvent &) { RemoveSelected(i); });
+                well->Bind(wxEVT_KEY_DOWN, [this, i](wxKeyEvent &e) {
+                    if (e.GetKeyCode() == WXK_DELETE || e.GetKeyCode() == WXK_BACK)
+                        RemoveSelected(i);
+                    else
+                        e.Skip();
+                });
+                right->Add(well, 1, wxEXPAND);
+                m_wells.push_back(well);
+                m_entries.emplace_back();
+            }
+            right->AddSpacer(0);
+            auto *remove = new wxButton(this, wxID_ANY, "Remove", wxDefaultPosition, wxDefaultSize, 0,
+                                        wxDefaultValidator, "remove");
+            remove->Bind(wxEVT_BUTTON, [this](wxCommandEvent &) {
+                for (size_t i = 0; i < m_wells.size(); ++i)
+                    RemoveSelected(static_cast<int>(i));
+            });
+            right->Add(remove, 0, wxALIGN_LEFT);
+            row->Add(right, 1, wxEXPAND | wxTOP | wxBOTTOM | wxRIGHT, 10);
+        }
+        top->Add(row, 1, wxEXPAND);
+        top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 10);
+        SetSizerAndFit(top);
+
+        for (const auto &e : preset) {
+            int well = e.recip_class == 2 ? 1 : e.recip_class == 3 ? 2 : 0;
+            if (well < static_cast<int>(m_wells.size()))
+                AddEntry(well, e);
+        }
+        m_search->Bind(wxEVT_TEXT, [this](wxCommandEvent &) { Fill(); });
+        m_search->Bind(wxEVT_SEARCHCTRL_CANCEL_BTN, [this](wxCommandEvent &) {
+            m_search->Clear();
+            Fill();
+        });
+        m_search->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent &) {
+            if (!m_wells.empty())
+                AddSelected(0);
+        });
+        m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent &) {
+            if (!m_wells.empty())
+                AddSelected(0);
+        });
+        Fill();
+        m_search->SetFocus();
+        CentreOnParent();
+    }
+
+    std::vector<AddressEntry> Chosen() const
+    {
+        std::vector<AddressEntry> all;
+        for (const auto &well : m_entries)
+            all.insert(all.end(), well.begin(), well.end());
+        return all;
+    }
+
+private:
+    // Shows the contacts whose name or address contains the search text.
+    void Fill()
+    {
+        std::string key = NameKey(S(m_search->GetValue()));
+        m_list->DeleteAllItems();
+        m_shown.clear();
+        const auto &contacts = m_book.Contacts();
+        for (size_t i = 0; i < contacts.size(); ++i) {
+            const Contact &c = contacts[i];
+            bool match = key.empty() || NameKey(c.display_name).find(key) != std::string::npos;
+            for (const auto &e : c.emails)
+                match = match || NameKey(e).find(key) != std::string::npos;
+            if (!match)
+                continue;
+            long row = m_list->InsertItem(m_list->GetItemCount(), U(c.display_name));
+            m_list->SetItem(row, 1, c.is_group ? wxString("(group)") : U(c.emails.empty() ? "" : c.emails.front()));
+            m_shown.push_back(i);
+        }
+        if (m_list->GetItemCount() > 0)
+            m_list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                                 wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    }
+
+    void AddEntry(int well, const AddressEntry &e)
+    {
+        AddressEntry entry = e;
+        entry.recip_class = static_cast<unsigned>(well + 1);
+        for (const auto &have : m_entries[well])
+            if (have.name == entry.name && have.address == entry.address)
+                return;
+        wxString text = U(entry.name);
+        if (!entry.address.empty() && entry.address != entry.name)
+            text += " <" + U(entry.address) + ">";
+        m_wells[well]->Append(text);
+        m_entries[well].push_back(entry);
+    }
+
+    // Adds the selected contacts to a well; with none selected, a typed
+    // address in the search field is taken as it is.
+    void AddSelected(int well)
+    {
+        bool any = false;
+        for (long row = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row != -1;
+             row = m_list->GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+            const Contact &c = m_book.Contacts()[m_shown[static_cast<size_t>(row)]];
+            AddEntry(well, {0, c.display_name, c.is_group || c.emails.empty() ? "" : c.emails.front()});
+            any = true;
+        }
+        std::string typed = Trim(S(m_search->GetValue()));
+        if (!any && IsPlainAddress(typed)) {
+            AddEntry(well, {0, typed, typed});
+            m_search->Clear();
+        }
+    }
+
+    void RemoveSelected(int well)
+    {
+        wxArrayInt sel;
+        m_wells[well]->GetSelections(sel);
+        for (size_t k = sel.size(); k-- > 0;) {
+            m_wells[well]->Delete(static_cast<unsigned>(sel[k]));
+            m_entries[well].erase(m_entries[well].begin() + sel[k]);
+        }
+    }
+
+    const AddressBook &m_book;
+    wxSearchCtrl *m_search;
+    wxListCtrl *m_list;
+    std::vector<size_t> m_shown;  // contact index of each list row
+    std::vector<wxListBox *> m_wells;
+    std::vector<std::vector<AddressEntry>> m_entries;
+};
+
+}  // namespace
+
+DialogResult RunLogonDialog(uintptr_t parent, Profile *profile)
+{
+    if (!EnsureWx())
+        return DialogResult::Unavailable;
+    LogonDialog dialog(FindWxParent(parent), *profile);
+    SetNativeParent(dialog, parent);
+    if (dialog.ShowModal() != wxID_OK)
+        return DialogResult::Cancelled;
+    profile->sender_name = dialog.Name();
+    profile->sender_address = dialog.Address();
+    return DialogResult::Ok;
+}
+
+DialogResult RunAddressDialog(uintptr_t parent, const std::string &caption, int wells, const std::string &label,
+                              const AddressBook &book, const std::vector<AddressEntry> &preset,
+                              std::vector<AddressEntry> *chosen)
+{
+    if (!EnsureWx())
+        return DialogResult::Unavailable;
+    AddressDialog dialog(FindWxParent(parent), caption.empty() ? wxString("Address Book") : U(caption), wells,
+                         label, book, preset);
+    SetNativeParent(dialog, parent);
+    if (dialog.ShowModal() != wxID_OK)
+        return DialogResult::Cancelled;
+    *chosen = dialog.Chosen();
+    return DialogResult::Ok;
+}
+
+}  // namespace mailsys

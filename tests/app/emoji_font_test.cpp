@@ -1,0 +1,179 @@
+// The pictograph font link: when the user is asked, what is written to the
+// per-user record, and how reload failures are reported.
+#include "app/emoji_font.h"
+#include "app/profile.h"
+
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <csignal>
+#include <deque>
+
+using testenv::Sjis;
+
+namespace {
+
+struct FakeEudc : EudcPlatform {
+    std::vector<bool> calls;
+    std::deque<bool> results; // empty: success
+    bool EnableEUDC(bool enable) override
+    {
+        calls.push_back(enable);
+        if (results.empty())
+            return true;
+        bool r = results.front();
+        results.pop_front();
+        return r;
+    }
+};
+
+class FontLink : public ::testing::Test {
+protected:
+    testenv::TempHome home;
+    testenv::ScriptUi ui;
+    FakeEudc eudc;
+    const std::string font = "/opt/tegamiya/Tegamiya.tte";
+
+    ProfileFile Record() { return ProfileFile(EudcRecordPath(), true); }
+    std::string Link() { return Record().GetString("EUDC", EudcFaceKey(), "<none>"); }
+    std::string Question(const std::string &current)
+    {
+        return Sjis("絵文字を有効にするためにMSゴシックに割り当てられている\n外字フォント - ") + current +
+               Sjis(" を   \n絵文字フォントで置き換えます。\n\n絵文字を使用しますか？ ");
+    }
+};
+
+TEST_F(FontLink, NoLinkYetIsCreatedWithoutAskingAndReloaded)
+{
+    EXPECT_EQ(EudcRecordPath(), (home.Config() / "EUDC/932.ini").string());
+    EXPECT_EQ(EudcFaceKey(), "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e");
+    EXPECT_TRUE(RegisterEmojiFontWith(font, eudc));
+    EXPECT_TRUE(ui->boxes.empty());
+    EXPECT_EQ(Link(), font);
+    EXPECT_EQ(eudc.calls, (std::vector<bool>{false, true}));
+    // Other values of the record are left alone.
+    Record().WriteString("EUDC", "Other Face", "/x.tte");
+    EXPECT_TRUE(RegisterEmojiFontWith(font, eudc));
+    EXPECT_EQ(Record().GetString("EUDC", "Other Face", ""), "/x.tte");
+}
+
+TEST_F(FontLink, SameLinkOnlyReloads)
+{
+    Record().WriteString("EUDC", EudcFaceKey(), font);
+    auto before = std::filesystem::last_write_time(EudcRecordPath());
+    std::string bytes = testenv::ReadFile(EudcRecordPath());
+    EXPECT_TRUE(RegisterEmojiFontWith(font, eudc));
+    EXPECT_TRUE(ui->boxes.empty());
+    EXPECT_EQ(testenv::ReadFile(EudcRecordPath()), bytes);
+    EXPECT_EQ(std::filesystem::last_write_time(EudcRecordPath()), before);
+    EXPECT_EQ(eudc.calls.size(), 2u);
+}
+
+TEST_F(FontLink, AnotherLinkIsReplacedOnlyWhenTheUserAgrees)
+{
+    const std::string other = "/home/user/old/Tegamiya.tte";
+    Record().WriteString("EUDC", EudcFaceKey(), other);
+
+    ui->answers = {IDNO};
+    EXPECT_FALSE(RegisterEmojiFontWith(font, eudc));
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, Question(other));
+    EXPECT_EQ(ui->boxes[0].caption, "Tegamiya");
+    EXPECT_EQ(ui->boxes[0].kind, BoxKind::Japanese);
+    EXPECT_EQ(ui->boxes[0].owner, nullptr);
+    EXPECT_EQ(ui->boxes[0].style, unsigned(MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL | MB_TOPMOST));
+    EXPECT_EQ(Link(), other);
+    EXPECT_TRUE(eudc.calls.empty()); // not reloaded
+
+    // Asked again on the next call; Yes replaces the link.
+    ui->answers = {IDYES};
+    EXPECT_TRUE(RegisterEmojiFontWith(font, eudc));
+    EXPECT_EQ(ui->boxes.size(), 2u);
+    EXPECT_EQ(Link(), font);
+    EXPECT_EQ(eudc.calls.size(), 2u);
+}
+
+TEST_F(FontLink, PathsDifferingOnlyInCaseAreDifferentLinks)
+{
+    Record().WriteString("EUDC", EudcFaceKey(), "/OPT/tegamiya/Tegamiya.tte");
+    ui->answers = {IDYES};
+    EXPECT_TRUE(RegisterEmojiFontWith(font, eudc));
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, Question("/OPT/tegamiya/Tegamiya.tte"));
+}
+
+TEST_F(FontLink, AProgramInAnotherFolderAsksAboutThePreviousOne)
+{
+    EXPECT_TRUE(RegisterEmojiFontWith("/first/Tegamiya.tte", eudc));
+    ui->answers = {IDYES};
+    EXPECT_TRUE(RegisterEmojiFontWith("/second/Tegamiya.tte", eudc));
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, Question("/first/Tegamiya.tte"));
+    EXPECT_EQ(Link(), "/second/Tegamiya.tte");
+}
+
+TEST_F(FontLink, NonAsciiFolderIsStoredAsCp932)
+{
+    const std::string utf8 = "/home/田中/Tegamiya.tte";
+    EXPECT_TRUE(RegisterEmojiFontWith(utf8, eudc));
+    EXPECT_EQ(Link(), Sjis(utf8));
+}
+
+TEST_F(FontLink, ALinkTooLongToReadIsNeitherAskedAboutNorWritten)
+{
+    std::string longPath = "/" + std::string(300, 'x') + ".tte";
+    Record().WriteString("EUDC", EudcFaceKey(), longPath);
+    EXPECT_TRUE(RegisterEmojiFontWith(font, eudc));
+    EXPECT_TRUE(ui->boxes.empty());
+    EXPECT_EQ(Link(), longPath);
+    EXPECT_EQ(eudc.calls.size(), 2u);
+}
+
+TEST_F(FontLink, RecordThatCannotBeOpenedStillLetsThePaletteOpen)
+{
+    // The configuration folder is a file: the record's folder cannot be made.
+    testenv::WriteFile(home.Config(), "a file");
+    EXPECT_TRUE(RegisterEmojiFontWith(font, eudc));
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, Sjis("絵文字の登録に失敗しました。"));
+    EXPECT_EQ(ui->boxes[0].style, unsigned(MB_OK | MB_ICONINFORMATION | MB_TASKMODAL | MB_TOPMOST));
+    EXPECT_TRUE(eudc.calls.empty());
+}
+
+TEST_F(FontLink, WriteFailureShowsTheSystemsWordsAndGoesOn)
+{
+    // A file-size limit of 0 makes every write fail, even for root.
+    std::filesystem::create_directories(home.Config() / "EUDC");
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit zero = old;
+    zero.rlim_cur = 0;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &zero);
+    bool result = RegisterEmojiFontWith(font, eudc);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(result);
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, std::string(strerror(EFBIG)));
+    EXPECT_EQ(ui->boxes[0].kind, BoxKind::Japanese);
+    EXPECT_EQ(eudc.calls.size(), 2u);
+}
+
+TEST_F(FontLink, ReloadFailuresAreReported)
+{
+    eudc.results = {false};
+    EXPECT_FALSE(RegisterEmojiFontWith(font, eudc));
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, Sjis("絵文字の無効に失敗しました。"));
+    EXPECT_EQ(eudc.calls.size(), 1u);
+
+    eudc.results = {true, false};
+    EXPECT_FALSE(RegisterEmojiFontWith(font, eudc));
+    ASSERT_EQ(ui->boxes.size(), 2u);
+    EXPECT_EQ(ui->boxes[1].text, Sjis("絵文字の登録に失敗しました。"));
+}
+
+} // namespace

@@ -1,0 +1,189 @@
+// Delivery: a writer killed at any moment leaves whole mails or none, and
+// the hand-off to a real SMTP server through msmtp (both started here).
+#include "test_support.h"
+
+#include <chrono>
+#include <csignal>
+#include <poll.h>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace mailsys_test;
+
+namespace {
+
+// Starts a program with its standard output on a pipe; returns its pid.
+pid_t Start(std::vector<std::string> args, int *out_fd)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        close(fds[1]);
+        std::vector<char *> argv;
+        for (auto &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    *out_fd = fds[0];
+    return pid;
+}
+
+std::string Sha256(const std::string &file)
+{
+    FILE *p = popen(("sha256sum '" + file + "'").c_str(), "r");
+    char buf[65] = {};
+    if (!p || fread(buf, 1, 64, p) != 64)
+        buf[0] = 0;
+    if (p)
+        pclose(p);
+    return buf;
+}
+
+TEST(MailDelivery, KilledWriterLeavesWholeMailsOrNone)
+{
+    TempHome home;
+    std::string attachment = home.root + "/big.jpg";
+    std::mt19937 rng(7);
+    std::string data = "\xFF\xD8\xFF";
+    for (int i = 0; i < 1500000; ++i)
+        data += static_cast<char>(rng());
+    WriteText(attachment, data);
+    std::string sha = Sha256(attachment);
+
+    int kills = 0;
+    for (int round = 0; round < 10; ++round) {
+        int out = -1;
+        pid_t pid = Start({MAILSYS_SEND_LOOP, attachment}, &out);
+        ASSERT_GT(pid, 0);
+        // Let it finish 0 to 2 mails, then kill it at a random moment of
+        // the next ones.
+        for (int sent = 0; sent < round % 3; ++sent) {
+            pollfd p{out, POLLIN, 0};
+            char c;
+            if (poll(&p, 1, 20000) != 1 || read(out, &c, 1) != 1)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(rng() % 150)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        close(out);
+        if (WIFSIGNALED(status))
+            ++kills;
+    }
+    EXPECT_EQ(kills, 10);
+    auto files = home.NewMail();
+    ASSERT_FALSE(files.empty());
+    std::vector<std::string> paths;
+    for (const auto &f : files)
+        paths.push_back(home.outbox + "/new/" + f);
+    auto mails = ReadMails(paths);
+    ASSERT_EQ(mails.size(), files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(mails[i]["defects"], "0") << files[i];
+        EXPECT_EQ(mails[i]["attachments"], "1") << files[i];
+        EXPECT_EQ(mails[i]["att0_sha256"], sha) << files[i];
+    }
+    printf("%zu whole mails in new/, %zu unfinished files in tmp/\n", files.size(),
+           Files(home.outbox + "/tmp").size());
+}
+
+class SmtpServer {
+public:
+    explicit SmtpServer(const std::string &folder)
+    {
+        m_pid = Start({"/usr/bin/python3", std::string(MAILSYS_TEST_DIR) + "/smtp_sink.py", folder}, &m_out);
+        pollfd p{m_out, POLLIN, 0};
+        char buf[32] = {};
+        if (m_pid > 0 && poll(&p, 1, 10000) == 1 && read(m_out, buf, sizeof buf - 1) > 0)
+            port = atoi(buf);
+    }
+    ~SmtpServer()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (m_out >= 0)
+            close(m_out);
+    }
+    int port = 0;
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+};
+
+TEST(MailDelivery, HandOffThroughMsmtpToSmtpServer)
+{
+    const std::string kBody = "\x82\xA0\xF8\x9F\xF9\xFC\r\n.\r\nend";
+    TempHome home(false);
+    std::string received = home.root + "/received";
+    mkdir(received.c_str(), 0700);
+    SmtpServer server(received);
+    ASSERT_GT(server.port, 0) << "the SMTP server did not start";
+    std::string command = "msmtp --host=127.0.0.1 --port=" + std::to_string(server.port) +
+                          " --auth=off --tls=off --read-envelope-from -t";
+    home.WriteProfile("name = Taro\naddress = taro@example.jp\nsend_command = " + command + "\n");
+    LHANDLE h = Logon();
+    ASSERT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com"), Recip(MAPI_CC, "cc@example.com"),
+                       Recip(MAPI_BCC, "hidden@example.com")},
+                   "hello", kBody),
+              0u);
+    // Sent: it left the outbox for the Sent folder.
+    EXPECT_TRUE(home.NewMail().empty());
+    auto sent = Files(home.sent + "/cur");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0].find(":2,S"), std::string::npos);
+
+    ASSERT_TRUE(FileExists(received + "/1.eml"));
+    std::string envelope = ReadText(received + "/1.env");
+    EXPECT_EQ(envelope, "taro@example.jp\nto@example.com\ncc@example.com\nhidden@example.com\n");
+    auto m = ReadMail(received + "/1.eml");
+    EXPECT_EQ(m["to"], "to@example.com");
+    EXPECT_EQ(m["cc"], "cc@example.com");
+    EXPECT_EQ(m["bcc"], "");  // never shown to the other recipients
+    EXPECT_EQ(m["body_hex"], Hex(kBody));  // pictographs intact after SMTP
+    // The copy under Sent keeps Bcc, as a sent-mail folder does.
+    EXPECT_EQ(ReadMail(home.sent + "/cur/" + sent[0])["bcc"], "hidden@example.com");
+    MAPILogoff(h, 0, 0, 0);
+}
+
+TEST(MailDelivery, FailedHandOffKeepsMailInOutbox)
+{
+    TempHome home(false);
+    // A port nothing listens on: the server is gone.
+    int port = 0;
+    {
+        std::string folder = home.root;
+        SmtpServer server(folder);
+        port = server.port;
+    }
+    ASSERT_GT(port, 0);
+    home.WriteProfile("address = taro@example.jp\nsend_command = msmtp --host=127.0.0.1 --port=" +
+                      std::to_string(port) + " --auth=off --tls=off --read-envelope-from -t\n");
+    LHANDLE h = Logon();
+    EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}), ULONG(MAPI_E_FAILURE));
+    EXPECT_EQ(home.NewMail().size(), 1u);
+    EXPECT_TRUE(Files(home.sent + "/cur").empty());
+    MAPILogoff(h, 0, 0, 0);
+
+    // A command that hangs is stopped after the timeout.
+    home.WriteProfile("address = taro@example.jp\nsend_command = sleep 30\nsend_timeout = 1\n");
+    h = Logon();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}), ULONG(MAPI_E_FAILURE));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(home.NewMail().size(), 2u);
+    MAPILogoff(h, 0, 0, 0);
+}
+
+}  // namespace

@@ -1,0 +1,284 @@
+// The mail system's dialogs inside a wx program, as Tegamiya uses them:
+// the logon dialog that creates the profile, and the address book dialog.
+// Each modal dialog is scripted through wxModalDialogHook: its widgets are
+// found by name and driven with the events a user's input would send.
+#include "book_fixture.h"
+#include "test_support.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/dialog.h>
+#include <wx/frame.h>
+#include <wx/init.h>
+#include <wx/listbox.h>
+#include <wx/listctrl.h>
+#include <wx/modalhook.h>
+#include <wx/srchctrl.h>
+#include <wx/textctrl.h>
+
+#include <functional>
+#include <iconv.h>
+
+using namespace mailsys_test;
+
+namespace {
+
+std::string Cp932(const std::string &utf8)
+{
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    std::string out(utf8.size() * 2 + 8, '\0');
+    char *src = const_cast<char *>(utf8.data());
+    size_t left = utf8.size();
+    char *dst = out.data();
+    size_t room = out.size();
+    iconv(cd, &src, &left, &dst, &room);
+    iconv_close(cd);
+    out.resize(out.size() - room);
+    return out;
+}
+
+// Runs `script` on the next modal dialog once it is shown.
+class DialogScript : public wxModalDialogHook {
+public:
+    explicit DialogScript(std::function<void(wxDialog *)> script) : m_script(std::move(script)) { Register(); }
+    ~DialogScript() override { Unregister(); }
+    int Enter(wxDialog *dialog) override
+    {
+        ++shown;
+        title = dialog->GetTitle();
+        parent = dialog->GetParent();
+        dialog->CallAfter([this, dialog] { m_script(dialog); });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog *) override {}
+
+    int shown = 0;
+    wxString title;
+    wxWindow *parent = nullptr;
+
+private:
+    std::function<void(wxDialog *)> m_script;
+};
+
+template <typename T>
+T *Find(wxDialog *d, const char *name)
+{
+    auto *w = dynamic_cast<T *>(wxWindow::FindWindowByName(name, d));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+void Click(wxWindow *w)
+{
+    wxCommandEvent e(wxEVT_BUTTON, w->GetId());
+    e.SetEventObject(w);
+    w->GetEventHandler()->ProcessEvent(e);
+}
+
+void ClickId(wxDialog *d, int id) { Click(d->FindWindow(id)); }
+
+void Type(wxTextCtrl *t, const wxString &text) { t->SetValue(text); }  // sends wxEVT_TEXT as typing does
+
+void SelectOnly(wxListCtrl *list, long row)
+{
+    for (long i = 0; i < list->GetItemCount(); ++i)
+        list->SetItemState(i, i == row ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
+}
+
+// Leaves a picture of the dialog when MAILSYS_SCREENSHOTS names a folder.
+void Shot(const char *name)
+{
+    const char *dir = getenv("MAILSYS_SCREENSHOTS");
+    if (!dir)
+        return;
+    for (int i = 0; i < 30; ++i) {
+        wxYield();
+        wxMilliSleep(10);
+    }
+    std::string cmd = std::string("import -window root '") + dir + "/" + name + ".png'";
+    if (system(cmd.c_str()) != 0)
+        fprintf(stderr, "no screenshot\n");
+}
+
+class Dialogs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteText(home.book, kTestBook);
+        frame = new wxFrame(nullptr, wxID_ANY, "Main", wxDefaultPosition, wxSize(500, 400));
+        frame->Show();
+        wxTheApp->SetTopWindow(frame);
+        for (int i = 0; i < 10; ++i)
+            wxYield();
+    }
+    void TearDown() override
+    {
+        frame->Destroy();
+        wxYield();
+    }
+    ULONG_PTR Window() const { return reinterpret_cast<ULONG_PTR>(frame->GetHandle()); }
+
+    TempHome home;
+    wxFrame *frame = nullptr;
+};
+
+TEST_F(Dialogs, LogonDialogCreatesProfile)
+{
+    TempHome fresh(false);
+    DialogScript script([](wxDialog *d) {
+        Type(Find<wxTextCtrl>(d, "sender_name"), wxString::FromUTF8("鈴木 花子"));
+        Type(Find<wxTextCtrl>(d, "sender_address"), "no address");
+        ClickId(d, wxID_OK);  // refused: the dialog stays
+        Type(Find<wxTextCtrl>(d, "sender_address"), " hanako@example.jp ");
+        Shot("logon");
+        ClickId(d, wxID_OK);
+    });
+    LHANDLE h = 0;
+    // As Tegamiya logs on: no window, empty profile name and password.
+    ASSERT_EQ(MAPILogon(0, const_cast<char *>(""), const_cast<char *>(""), MAPI_LOGON_UI | MAPI_NEW_SESSION, 0, &h),
+              0u);
+    EXPECT_EQ(script.shown, 1);
+    EXPECT_NE(h, 0u);
+    std::string profile = ReadText(fresh.root + "/config/tegamiya-mail/profile.conf");
+    EXPECT_NE(profile.find("name = 鈴木 花子\n"), std::string::npos);
+    EXPECT_NE(profile.find("address = hanako@example.jp\n"), std::string::npos);
+    EXPECT_NE(profile.find("outbox = " + fresh.outbox + "\n"), std::string::npos);
+    EXPECT_NE(profile.find("addressbook = " + fresh.root + "/data/contacts\n"), std::string::npos);
+    // The sender now signs the mail.
+    ASSERT_EQ(Send(h, {Recip(MAPI_TO, "x@example.com")}), 0u);
+    auto m = ReadMail(fresh.outbox + "/new/" + fresh.NewMail()[0]);
+    EXPECT_EQ(m["from"], "hanako@example.jp");
+    EXPECT_EQ(m["from_names"], "鈴木 花子");
+    EXPECT_EQ(MAPILogoff(h, 0, 0, 0), 0u);
+
+    // With the profile in place no dialog is shown any more.
+    ASSERT_EQ(MAPILogon(0, nullptr, nullptr, MAPI_LOGON_UI, 0, &h), 0u);
+    EXPECT_EQ(script.shown, 1);
+    MAPILogoff(h, 0, 0, 0);
+}
+
+TEST_F(Dialogs, CancelledLogonWritesNothing)
+{
+    TempHome fresh(false);
+    DialogScript script([](wxDialog *d) { ClickId(d, wxID_CANCEL); });
+    LHANDLE h = 0;
+    EXPECT_EQ(MAPILogon(Window(), nullptr, nullptr, MAPI_LOGON_UI, 0, &h), ULONG(MAPI_USER_ABORT));
+    EXPECT_EQ(h, 0u);
+    EXPECT_EQ(script.parent, frame);
+    EXPECT_FALSE(FileExists(fresh.root + "/config/tegamiya-mail/profile.conf"));
+}
+
+TEST_F(Dialogs, AddressBookWithThreeWells)
+{
+    LHANDLE h = Logon();
+    std::string ichiro = Cp932("鈴木 一郎");
+    std::vector<MapiRecipDesc> preset = {Recip(MAPI_TO, "Hanako Suzuki"), Recip(MAPI_CC, "cc@example.com"),
+                                         Recip(MAPI_BCC, ichiro.data())};
+    std::string caption = Cp932("アドレス張");
+    std::vector<long> counts;
+    DialogScript script([&](wxDialog *d) {
+        auto *search = Find<wxSearchCtrl>(d, "search");
+        auto *list = Find<wxListCtrl>(d, "contacts");
+        auto *to = Find<wxListBox>(d, "well0");
+        auto *cc = Find<wxListBox>(d, "well1");
+        auto *bcc = Find<wxListBox>(d, "well2");
+        // Preset from the recipients passed, each in its class's well.
+        EXPECT_EQ(to->GetStrings(), wxArrayString(1, {wxString("Hanako Suzuki <hanako@docomo.ne.jp>")}));
+        EXPECT_EQ(cc->GetStrings(), wxArrayString(1, {wxString("cc@example.com")}));
+        EXPECT_EQ(bcc->GetString(0), wxString::FromUTF8("鈴木 一郎 <ichiro@ezweb.ne.jp>"));
+        counts.push_back(list->GetItemCount());
+        search->SetValue("tar");  // names, ignoring case
+        counts.push_back(list->GetItemCount());
+        search->SetValue("ezweb");  // addresses too
+        counts.push_back(list->GetItemCount());
+        search->SetValue("fam");
+        counts.push_back(list->GetItemCount());
+        SelectOnly(list, 0);
+        Click(Find<wxButton>(d, "add0"));
+        search->SetValue("new@example.org");  // no contact: the typed address is taken
+        counts.push_back(list->GetItemCount());
+        Click(Find<wxButton>(d, "add1"));
+        bcc->SetSelection(0);
+        Click(Find<wxButton>(d, "remove"));
+        search->SetValue("");
+        Shot("address3");
+        ClickId(d, wxID_OK);
+    });
+    ULONG n = 99;
+    lpMapiRecipDesc out = nullptr;
+    ASSERT_EQ(MAPIAddress(h, Window(), caption.data(), 3, nullptr, 3, preset.data(), 0, 0, &n, &out), 0u);
+    EXPECT_EQ(script.title, wxString::FromUTF8("アドレス張"));
+    EXPECT_EQ(script.parent, frame);
+    EXPECT_EQ(counts, (std::vector<long>{7, 2, 1, 1, 0}));
+    ASSERT_EQ(n, 4u);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out[0].ulRecipClass, ULONG(MAPI_TO));
+    EXPECT_STREQ(out[0].lpszName, "Hanako Suzuki");
+    EXPECT_STREQ(out[0].lpszAddress, "hanako@docomo.ne.jp");
+    EXPECT_EQ(out[1].ulRecipClass, ULONG(MAPI_TO));
+    EXPECT_STREQ(out[1].lpszName, "Family");
+    EXPECT_EQ(out[1].lpszAddress, nullptr);
+    EXPECT_EQ(out[2].ulRecipClass, ULONG(MAPI_CC));
+    EXPECT_STREQ(out[2].lpszName, "cc@example.com");
+    EXPECT_STREQ(out[2].lpszAddress, "cc@example.com");
+    EXPECT_EQ(out[3].ulRecipClass, ULONG(MAPI_CC));
+    EXPECT_STREQ(out[3].lpszName, "new@example.org");
+    EXPECT_EQ(MAPIFreeBuffer(out), 0u);
+    MAPILogoff(h, 0, 0, 0);
+}
+
+TEST_F(Dialogs, AddressBookWithOneWellAndCancel)
+{
+    LHANDLE h = Logon();
+    std::string caption = Cp932("アドレス張");
+    DialogScript script([&](wxDialog *d) {
+        EXPECT_EQ(wxWindow::FindWindowByName("well1", d), nullptr);
+        auto *list = Find<wxListCtrl>(d, "contacts");
+        Find<wxSearchCtrl>(d, "search")->SetValue("ichiro");
+        SelectOnly(list, 0);
+        Click(Find<wxButton>(d, "add0"));
+        Shot("address1");
+        ClickId(d, wxID_OK);
+    });
+    ULONG n = 0;
+    lpMapiRecipDesc out = nullptr;
+    ASSERT_EQ(MAPIAddress(h, Window(), caption.data(), 1, nullptr, 0, nullptr, 0, 0, &n, &out), 0u);
+    ASSERT_EQ(n, 1u);
+    EXPECT_EQ(out[0].ulRecipClass, ULONG(MAPI_TO));
+    EXPECT_EQ(std::string(out[0].lpszName), Cp932("鈴木 一郎"));
+    EXPECT_EQ(MAPIFreeBuffer(out), 0u);
+
+    DialogScript cancel([](wxDialog *d) {
+        Click(Find<wxButton>(d, "add0"));
+        ClickId(d, wxID_CANCEL);
+    });
+    n = 5;
+    out = reinterpret_cast<lpMapiRecipDesc>(0x1);
+    EXPECT_EQ(MAPIAddress(h, Window(), caption.data(), 1, nullptr, 0, nullptr, 0, 0, &n, &out),
+              ULONG(MAPI_USER_ABORT));
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(out, nullptr);
+    MAPILogoff(h, 0, 0, 0);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))  // test discovery at build time has no display
+        return RUN_ALL_TESTS();
+    wxApp::SetInstance(new wxApp);
+    if (!wxEntryStart(argc, argv)) {
+        fprintf(stderr, "no display\n");
+        return 1;
+    }
+    // A failed wx assertion must not wait for a click on a headless run.
+    wxSetAssertHandler([](const wxString &file, int line, const wxString &, const wxString &cond,
+                          const wxString &msg) {
+        ADD_FAILURE() << "wx assertion " << cond << " " << msg << " at " << file << ":" << line;
+    });
+    int rc = RUN_ALL_TESTS();
+    wxEntryCleanup();
+    return rc;
+}
