@@ -54,6 +54,17 @@ std::string Crlf(const std::string &text)
     return out;
 }
 
+// Lets events run until `done` holds or two seconds have passed (simulated
+// keys arrive through the X server).
+template <class Pred> bool WaitFor(Pred done)
+{
+    for (int i = 0; i < 200 && !done(); ++i) {
+        testenv::Pump(1);
+        wxMilliSleep(10);
+    }
+    return done();
+}
+
 class Form : public ::testing::Test {
 protected:
     testenv::TempHome home;
@@ -427,38 +438,37 @@ TEST_F(Form, TypingUpdatesTheNumbersAtOnce)
     wxUIActionSimulator sim;
     sim.MouseMove(body->GetScreenPosition() + wxPoint(10, 10));
     sim.MouseClick();
-    testenv::Pump();
     body->SetFocus();
-    testenv::Pump();
+    ASSERT_TRUE(WaitFor([&] { return body->HasFocus(); }));
     sim.Text("abcd");
     sim.Char(WXK_RETURN);
-    testenv::Pump(5);
-    EXPECT_EQ(View()->Body(), "abcd\r\n");
+    ASSERT_TRUE(WaitFor([&] { return View()->Body() == "abcd\r\n"; })) << View()->Body();
     EXPECT_EQ(Field(1014), "3");
     EXPECT_FALSE(g_bSubjectFocus);
     // Typing over a selection is one step to undo.
     body->SetSel(1, 3);
     sim.Text("x");
-    testenv::Pump(5);
-    EXPECT_EQ(View()->Body(), "axd\r\n");
+    ASSERT_TRUE(WaitFor([&] { return View()->Body() == "axd\r\n"; })) << View()->Body();
     ASSERT_TRUE(body->CanUndoEdit());
     body->UndoEdit();
     EXPECT_EQ(View()->Body(), "abcd\r\n");
     // Enter adds no line to the subject.
-    View()->SubjectField()->SetFocus();
-    testenv::Pump();
+    CSubjectEdit *subject = View()->SubjectField();
+    subject->SetFocus();
+    ASSERT_TRUE(WaitFor([&] { return subject->HasFocus(); }));
     sim.Text("re");
     sim.Char(WXK_RETURN);
-    testenv::Pump(5);
-    EXPECT_EQ(View()->SubjectField()->GetTextBytes(), "re");
+    sim.Text("!");
+    ASSERT_TRUE(WaitFor([&] { return subject->GetTextBytes().size() >= 3; }));
+    EXPECT_EQ(subject->GetTextBytes(), "re!");
     EXPECT_TRUE(g_bSubjectFocus);
     // Pasted into the subject, text keeps only its first line.
     ASSERT_TRUE(wxTheClipboard->Open());
     wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8("：件\n二行目")));
     wxTheClipboard->Close();
-    View()->SubjectField()->Paste();
+    subject->Paste();
     testenv::Pump();
-    EXPECT_EQ(View()->SubjectField()->GetTextBytes(), Sjis("re：件"));
+    EXPECT_EQ(subject->GetTextBytes(), Sjis("re!：件"));
 }
 
 TEST_F(Form, PictographsAreColouredByGroup)
