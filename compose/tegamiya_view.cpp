@@ -617,8 +617,8 @@ bool CTegamiyaView::AttachPicture(const std::string &path)
 
 bool CTegamiyaView::ShowPictureFile(const std::string &)
 {
-    // The preview is drawn by the picture part; until then nothing is drawn
-    // and the file counts as shown.
+    // Nothing is drawn yet (the preview comes with picture attachment); the
+    // file counts as shown.
     return true;
 }
 
