@@ -1,4 +1,5 @@
 #include "profile.h"
+#include "text_util.h"
 
 #include "cp932.h"
 #include "fsutil.h"
@@ -24,15 +25,6 @@ std::string XdgDir(const char *var, const char *fallback)
     if (v && v[0] == '/')
         return v;
     return Home() + "/" + fallback;
-}
-
-std::string Trim(const std::string &s)
-{
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
 }
 
 }  // namespace

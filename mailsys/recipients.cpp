@@ -1,4 +1,5 @@
 #include "recipients.h"
+#include "text_util.h"
 
 #include "cp932.h"
 #include "profile.h"
@@ -8,15 +9,6 @@
 namespace mailsys {
 
 namespace {
-
-std::string Trim(const std::string &s)
-{
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 
 std::string Unquote(std::string s)
 {

@@ -2,6 +2,7 @@
 // program (the usual case: the caller's wxApp runs) and start wx themselves
 // in a program without it.
 #include "ui.h"
+#include "text_util.h"
 
 #include <gtk/gtk.h>
 #include <wx/app.h>
@@ -24,15 +25,6 @@ namespace {
 
 wxString U(const std::string &utf8) { return wxString::FromUTF8(utf8.c_str()); }
 std::string S(const wxString &s) { return std::string(s.utf8_str()); }
-
-std::string Trim(const std::string &s)
-{
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 
 // Makes sure wx runs. In a wx program that is the caller's application;
 // otherwise wx is started once for the life of the process.
