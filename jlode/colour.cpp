@@ -64,35 +64,57 @@ AVX2 inline void Store24(__m256i b, __m256i g, __m256i r, uint8_t* dst) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + 16), _mm_srli_si128(hi, 4));
 }
 
-AVX2 inline void Group8Avx2(Conversion conv, const int32_t* y, const int32_t* cb,
-                            const int32_t* cr, __m256i cidx, uint8_t* dst) {
+// Chroma terms of one row of 8 chroma samples, computed once and shared by
+// every pixel the samples cover.
+struct ChromaTerms {
+  __m256i b, g, r;
+};
+
+template <Conversion kConv>
+AVX2 inline ChromaTerms Terms(const int32_t* cb, const int32_t* cr) {
+  const __m256i c128 = _mm256_set1_epi32(128);
+  __m256i cbm = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(cb)), c128);
+  __m256i crm = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(cr)), c128);
+  ChromaTerms t;
+  if (kConv == Conversion::kSeparate) {
+    // Each term rounded down on its own, then added to Y.
+    t.b = _mm256_srai_epi32(_mm256_mullo_epi32(cbm, _mm256_set1_epi32(1814)), 10);
+    t.g = _mm256_add_epi32(_mm256_srai_epi32(_mm256_mullo_epi32(cbm, _mm256_set1_epi32(352)), 10),
+                           _mm256_srai_epi32(_mm256_mullo_epi32(crm, _mm256_set1_epi32(731)), 10));
+    t.r = _mm256_srai_epi32(_mm256_mullo_epi32(crm, _mm256_set1_epi32(1436)), 10);
+  } else {
+    // Terms added to 1024 * Y before the one rounding; G's term is negated.
+    t.b = _mm256_mullo_epi32(cbm, _mm256_set1_epi32(1814));
+    t.g = _mm256_add_epi32(_mm256_mullo_epi32(cbm, _mm256_set1_epi32(352)),
+                           _mm256_mullo_epi32(crm, _mm256_set1_epi32(731)));
+    t.r = _mm256_mullo_epi32(crm, _mm256_set1_epi32(1435));
+  }
+  return t;
+}
+
+template <Conversion kConv>
+AVX2 inline void Group8Avx2(const int32_t* y, const ChromaTerms& t, __m256i cidx, bool spread, uint8_t* dst) {
   __m256i Y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
-  if (conv == Conversion::kGrey) {
+  if (kConv == Conversion::kGrey) {
     Store24(Y, Y, Y, dst);
     return;
   }
-  const __m256i c128 = _mm256_set1_epi32(128);
-  __m256i cbm = _mm256_sub_epi32(
-      _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(cb)), cidx),
-      c128);
-  __m256i crm = _mm256_sub_epi32(
-      _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(cr)), cidx),
-      c128);
+  __m256i tb = t.b, tg = t.g, tr = t.r;
+  if (spread) {
+    tb = _mm256_permutevar8x32_epi32(tb, cidx);
+    tg = _mm256_permutevar8x32_epi32(tg, cidx);
+    tr = _mm256_permutevar8x32_epi32(tr, cidx);
+  }
   __m256i b, g, r;
-  if (conv == Conversion::kSeparate) {
-    b = _mm256_add_epi32(Y, _mm256_srai_epi32(_mm256_mullo_epi32(cbm, _mm256_set1_epi32(1814)), 10));
-    g = _mm256_sub_epi32(
-        _mm256_sub_epi32(Y, _mm256_srai_epi32(_mm256_mullo_epi32(cbm, _mm256_set1_epi32(352)), 10)),
-        _mm256_srai_epi32(_mm256_mullo_epi32(crm, _mm256_set1_epi32(731)), 10));
-    r = _mm256_add_epi32(Y, _mm256_srai_epi32(_mm256_mullo_epi32(crm, _mm256_set1_epi32(1436)), 10));
+  if (kConv == Conversion::kSeparate) {
+    b = _mm256_add_epi32(Y, tb);
+    g = _mm256_sub_epi32(Y, tg);
+    r = _mm256_add_epi32(Y, tr);
   } else {
     __m256i y1024 = _mm256_slli_epi32(Y, 10);
-    b = _mm256_srai_epi32(_mm256_add_epi32(y1024, _mm256_mullo_epi32(cbm, _mm256_set1_epi32(1814))), 10);
-    g = _mm256_srai_epi32(
-        _mm256_sub_epi32(_mm256_sub_epi32(y1024, _mm256_mullo_epi32(cbm, _mm256_set1_epi32(352))),
-                         _mm256_mullo_epi32(crm, _mm256_set1_epi32(731))),
-        10);
-    r = _mm256_srai_epi32(_mm256_add_epi32(y1024, _mm256_mullo_epi32(crm, _mm256_set1_epi32(1435))), 10);
+    b = _mm256_srai_epi32(_mm256_add_epi32(y1024, tb), 10);
+    g = _mm256_srai_epi32(_mm256_sub_epi32(y1024, tg), 10);
+    r = _mm256_srai_epi32(_mm256_add_epi32(y1024, tr), 10);
   }
   Store24(b, g, r, dst);
 }
@@ -106,21 +128,23 @@ AVX2 void WriteMcuAvx2(const McuSamples& s, int ncols, uint8_t* dst, size_t stri
     for (int l = 0; l < 8; ++l) idx[g][l] = static_cast<uint8_t>((8 * g + l) / H);
     cidx[g] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(idx[g])));
   }
-  const int rows = 8 * V;
-  for (int r = 0; r < rows; ++r, dst += stride) {
-    const int32_t* cb = s.cb + (r / V) * 8;
-    const int32_t* cr = s.cr + (r / V) * 8;
-    const int32_t* yrow = s.y + ((r >> 3) * H) * 64 + (r & 7) * 8;
-    for (int g = 0; g < H; ++g) {
-      int n = ncols - 8 * g;
-      if (n <= 0) break;
-      const int32_t* y = yrow + g * 64;
-      if (n >= 8) {
-        Group8Avx2(kConv, y, cb, cr, cidx[g], dst + 24 * g);
-      } else {
-        uint8_t tmp[32];
-        Group8Avx2(kConv, y, cb, cr, cidx[g], tmp);
-        std::memcpy(dst + 24 * g, tmp, 3 * static_cast<size_t>(n));
+  const bool spread = H > 1;
+  ChromaTerms t{};
+  for (int crow = 0; crow < 8; ++crow) {
+    if (kConv != Conversion::kGrey) t = Terms<kConv>(s.cb + crow * 8, s.cr + crow * 8);
+    for (int dv = 0; dv < V; ++dv, dst += stride) {
+      const int r = crow * V + dv;
+      const int32_t* yrow = s.y + ((r >> 3) * H) * 64 + (r & 7) * 8;
+      for (int g = 0; g < H; ++g) {
+        int n = ncols - 8 * g;
+        if (n <= 0) break;
+        if (n >= 8) {
+          Group8Avx2<kConv>(yrow + g * 64, t, cidx[g], spread, dst + 24 * g);
+        } else {
+          uint8_t tmp[32];
+          Group8Avx2<kConv>(yrow + g * 64, t, cidx[g], spread, tmp);
+          std::memcpy(dst + 24 * g, tmp, 3 * static_cast<size_t>(n));
+        }
       }
     }
   }

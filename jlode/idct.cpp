@@ -67,6 +67,26 @@ AVX2 inline void LineAvx2(const __m256i x[8], __m256i out[8]) {
   out[4] = _mm256_sub_epi32(e3, o3);
 }
 
+// The line with x4 .. x7 zero.
+AVX2 inline void LineAvx2Half(const __m256i x[4], __m256i out[8]) {
+  __m256i a = _mm256_slli_epi32(x[0], 5);
+  __m256i c = Mul(x[2], 42), d = Mul(x[2], 17);
+  __m256i e0 = _mm256_add_epi32(a, c), e1 = _mm256_add_epi32(a, d);
+  __m256i e2 = _mm256_sub_epi32(a, d), e3 = _mm256_sub_epi32(a, c);
+  __m256i o0 = _mm256_add_epi32(Mul(x[1], 44), Mul(x[3], 38));
+  __m256i o1 = _mm256_sub_epi32(Mul(x[1], 38), Mul(x[3], 9));
+  __m256i o2 = _mm256_sub_epi32(Mul(x[1], 25), Mul(x[3], 44));
+  __m256i o3 = _mm256_sub_epi32(Mul(x[1], 9), Mul(x[3], 25));
+  out[0] = _mm256_add_epi32(e0, o0);
+  out[7] = _mm256_sub_epi32(e0, o0);
+  out[1] = _mm256_add_epi32(e1, o1);
+  out[6] = _mm256_sub_epi32(e1, o1);
+  out[2] = _mm256_add_epi32(e2, o2);
+  out[5] = _mm256_sub_epi32(e2, o2);
+  out[3] = _mm256_add_epi32(e3, o3);
+  out[4] = _mm256_sub_epi32(e3, o3);
+}
+
 AVX2 inline void Transpose(__m256i r[8]) {
   __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
   __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
@@ -101,10 +121,27 @@ AVX2 void IdctAvx2(const int32_t* coefT, int32_t* out) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k),
                         _mm256_add_epi32(_mm256_srai_epi32(x[k], 8), bias));
 }
+
+// Blocks whose coefficients all lie in rows 0-3 and columns 0-3: the
+// missing inputs are zero in both passes.
+AVX2 void IdctAvx2Low(const int32_t* coefT, int32_t* out) {
+  __m256i x[8], y[8];
+  for (int j = 0; j < 4; ++j)
+    x[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coefT + 8 * j));
+  LineAvx2Half(x, y);
+  for (int k = 0; k < 8; ++k) y[k] = _mm256_srai_epi32(y[k], 5);
+  Transpose(y);  // rows 4-7 come out zero
+  LineAvx2Half(y, x);
+  const __m256i bias = _mm256_set1_epi32(129);
+  for (int k = 0; k < 8; ++k)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k),
+                        _mm256_add_epi32(_mm256_srai_epi32(x[k], 8), bias));
+}
 #endif
 
 using IdctFn = void (*)(const int32_t*, int32_t*);
 IdctFn g_idct = nullptr;
+IdctFn g_idctLow = nullptr;
 
 }  // namespace
 
@@ -137,8 +174,10 @@ void Select(Kernels k) {
   g_avx2 = k == Kernels::kAuto && CpuHasAvx2();
 #ifdef JLODE_X86
   g_idct = g_avx2 ? IdctAvx2 : IdctScalar;
+  g_idctLow = g_avx2 ? IdctAvx2Low : IdctScalar;
 #else
   g_idct = IdctScalar;
+  g_idctLow = IdctScalar;
 #endif
 }
 struct AutoSelect {
@@ -150,5 +189,6 @@ void SelectKernels(Kernels k) { Select(k); }
 bool UsingAvx2() { return g_avx2; }
 
 void Idct(const int32_t* coefT, int32_t* out) { g_idct(coefT, out); }
+void IdctLow(const int32_t* coefT, int32_t* out) { g_idctLow(coefT, out); }
 
 }  // namespace jlode

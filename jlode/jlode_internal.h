@@ -140,5 +140,7 @@ bool UsingAvx2();
 // receives the 64 samples row by row, level-shifted, not clamped.
 void Idct(const int32_t* coefT, int32_t* out);
 void IdctScalar(const int32_t* coefT, int32_t* out);
+// The same for a block whose coefficients lie in rows 0-3 and columns 0-3.
+void IdctLow(const int32_t* coefT, int32_t* out);
 
 }  // namespace jlode

@@ -21,9 +21,13 @@ struct ZigzagT {
 };
 constexpr ZigzagT kZigzagT;
 
+// Zig-zag positions 0-9 lie in rows 0-3 and columns 0-3 of the block.
+constexpr int kLowLast = 9;
+
 // Decodes one block's coefficients into coefT (zero on entry). Returns 0 on a
 // code that matches nothing or a DC size above 15, 1 for a block with no
-// AC coefficient written, 2 otherwise.
+// AC coefficient written, 2 when the last one written is at zig-zag
+// position kLowLast or before, 3 otherwise.
 inline int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac,
                        const int32_t* qz, uint32_t& pred, int32_t* coefT) {
   br.Refill();
@@ -42,7 +46,7 @@ inline int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac,
   pred += static_cast<uint32_t>(br.ReceiveExtend(s));
   coefT[0] = static_cast<int32_t>(pred * static_cast<uint32_t>(qz[0]));
 
-  int result = 1;
+  int last = 0;
   for (int k = 1;;) {
     br.Refill();
     int32_t e = ac.fastAc[br.Peek(kFastBits)];
@@ -64,10 +68,10 @@ inline int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac,
     k += run;
     if (k > 63) break;  // a run past the last coefficient ends the block
     coefT[kZigzagT.v[k]] = v * qz[k];
-    result = 2;
+    last = k;
     if (++k > 63) break;
   }
-  return result;
+  return last == 0 ? 1 : last <= kLowLast ? 2 : 3;
 }
 
 // Transforms a decoded block into samples and clears coefT again.
@@ -78,6 +82,9 @@ inline void Transform(int kind, int32_t* coefT, int32_t* out) {
     int32_t v = (static_cast<int32_t>(32u * rowOut) >> 8) + 129;
     for (int i = 0; i < 64; ++i) out[i] = v;
     coefT[0] = 0;
+  } else if (kind == 2) {
+    IdctLow(coefT, out);
+    for (int j = 0; j < 4; ++j) std::memset(coefT + 8 * j, 0, 4 * sizeof(int32_t));
   } else {
     Idct(coefT, out);
     std::memset(coefT, 0, 64 * sizeof(int32_t));
@@ -179,7 +186,6 @@ void DecodeScan(State& st, const uint8_t* scan, size_t len, uint8_t* block, cons
       if (!ok) {
         // A code that matches nothing: the MCU is not written and decoding
         // ends here.
-        coefT[0] = 0;
         std::memset(coefT, 0, sizeof coefT);
         stopped = true;
         break;

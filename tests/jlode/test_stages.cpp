@@ -197,6 +197,7 @@ TEST(Idct, KernelsMatchTheLineByLineTransformIncludingOverflow) {
         default: nat[i] = static_cast<int32_t>(rng()); break;  // wraps
       }
       if (rng() % 4 == 0) nat[i] = 0;
+      if (iter % 2 && (i / 8 >= 4 || i % 8 >= 4)) nat[i] = 0;  // low frequencies only
     }
     IdctReference(nat, ref);
     Transpose(nat, coefT);
@@ -206,6 +207,10 @@ TEST(Idct, KernelsMatchTheLineByLineTransformIncludingOverflow) {
     for (int i = 0; i < 64; ++i) {
       ASSERT_EQ(a[i], ref[i]) << iter << " " << i;
       ASSERT_EQ(b[i], ref[i]) << iter << " " << i;
+    }
+    if (iter % 2) {
+      IdctLow(coefT, b);
+      for (int i = 0; i < 64; ++i) ASSERT_EQ(b[i], ref[i]) << "low " << iter << " " << i;
     }
   }
 }
