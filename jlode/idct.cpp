@@ -162,6 +162,7 @@ void IdctScalar(const int32_t* coefT, int32_t* out) {
 
 bool CpuHasAvx2() {
 #ifdef JLODE_X86
+  __builtin_cpu_init();  // may run before libgcc's own initialiser
   return __builtin_cpu_supports("avx2");
 #else
   return false;

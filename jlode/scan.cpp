@@ -58,8 +58,17 @@ inline int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac,
       run = (e >> 8) & 15;
       v = e >> 16;
     } else {
-      int rs = DecodeSymbolSlow(ac, br.Peek(16), &len);
-      if (rs < 0) return 0;
+      // The code fits the first level but not with its extra bits, or is
+      // longer than the first level.
+      int rs;
+      uint16_t fs = ac.fast[br.Peek(kFastBits)];
+      if (fs) {
+        len = fs >> 8;
+        rs = fs & 255;
+      } else {
+        rs = DecodeSymbolSlow(ac, br.Peek(16), &len);
+        if (rs < 0) return 0;
+      }
       br.Consume(len);
       if (rs == 0) break;
       run = rs >> 4;
