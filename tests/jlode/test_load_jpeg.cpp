@@ -80,6 +80,13 @@ TEST(LoadJpeg, HeaderAndPaddingOfA5x3Picture) {
   std::free(d.block);
 }
 
+TEST(LoadJpeg, LargeBlocksComeFromTheHugePagePath) {
+  // (700 + 80) * 1024 * 3 + 4096 bytes: above 2 MiB.
+  EXPECT_EQ(ExpectSameAsReference(WriteJpeg(Layout(1022, 700, {{2, 2, 0, 0, 0}, kC, kC}), RandomCoefs(4, 8)),
+                                  "large"),
+            1);
+}
+
 TEST(LoadJpeg, BlockSizeOf640x480) {
   Watch watch;
   TempDir dir;
@@ -271,6 +278,27 @@ TEST(LoadJpeg, MalformedTablesAndFramesAreRefusedOrSafe) {
     f[c.at] = c.value;
     EXPECT_EQ(ExpectSameAsReference(f, c.name), c.ok) << c.name;
   }
+  // A grey frame with factors 2x2 is coded one block per MCU like 1x1.
+  auto grey = WriteJpeg(Layout(20, 12, {kY}), RandomCoefs(3));
+  size_t gsof = find(grey, 0xC0);
+  auto grey22 = grey;
+  grey22[gsof + 11] = 0x22;
+  EXPECT_EQ(ExpectSameAsReference(grey22, "grey 2x2"), 1);
+  TempDir dir;
+  Decoded g1 = Load(dir.Write("g1.jpg", grey)), g22 = Load(dir.Write("g22.jpg", grey22));
+  EXPECT_TRUE(g1.Bytes() == g22.Bytes());
+  std::free(g1.block);
+  std::free(g22.block);
+  // A DHT body longer than 1024 bytes: four tables of 256 codes.
+  JpegLayout big = Layout(16, 16, {kY, kC, kC});
+  HuffSpec wide{};
+  wide.bits[7] = 255;  // 255 codes of 8 bits and one of 9
+  wide.bits[8] = 1;
+  for (int i = 0; i < 256; ++i) wide.vals.push_back(static_cast<uint8_t>(i));
+  big.dc[0] = big.dc[1] = wide;
+  big.ac[0] = big.ac[1] = wide;
+  auto bigDht = WriteJpeg(big, RandomCoefs(8, 30));
+  EXPECT_EQ(ExpectSameAsReference(bigDht, "DHT of 1092 bytes"), 1);
   // Empty Huffman tables decode nothing: a black picture, and success.
   JpegLayout L = Layout(16, 8, {kY, kC, kC});
   L.dc[0] = HuffSpec{};
