@@ -23,20 +23,6 @@ using namespace mailsys_test;
 
 namespace {
 
-std::string Cp932(const std::string &utf8)
-{
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    std::string out(utf8.size() * 2 + 8, '\0');
-    char *src = const_cast<char *>(utf8.data());
-    size_t left = utf8.size();
-    char *dst = out.data();
-    size_t room = out.size();
-    iconv(cd, &src, &left, &dst, &room);
-    iconv_close(cd);
-    out.resize(out.size() - room);
-    return out;
-}
-
 // Runs `script` on the next modal dialog once it is shown.
 class DialogScript : public wxModalDialogHook {
 public:

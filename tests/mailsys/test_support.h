@@ -3,6 +3,8 @@
 // run as a separate process).
 #pragma once
 
+#include <iconv.h>
+
 #include <simple_mapi.h>
 
 #include <gtest/gtest.h>
@@ -20,6 +22,22 @@
 #include <vector>
 
 namespace mailsys_test {
+
+// UTF-8 text as the CP932 bytes a caller of the library passes.
+inline std::string Cp932(const std::string &utf8)
+{
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    std::string out(utf8.size() * 2 + 8, '\0');
+    char *src = const_cast<char *>(utf8.data());
+    size_t left = utf8.size();
+    char *dst = out.data();
+    size_t room = out.size();
+    iconv(cd, &src, &left, &dst, &room);
+    iconv_close(cd);
+    out.resize(out.size() - room);
+    return out;
+}
+
 
 inline void WriteText(const std::string &path, const std::string &data)
 {
