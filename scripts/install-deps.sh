@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that scripts/packages/*.<kind>.txt name and
-# that are not installed yet. Usage: install-deps.sh build|test
+# that are not installed yet. Usage: install-deps.sh build|test|fuzz
+# (test and fuzz include build).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 kinds=(build)
-[ "${1:-build}" = test ] && kinds=(build test)
+case "${1:-build}" in
+  test) kinds=(build test) ;;
+  fuzz) kinds=(build fuzz) ;;
+esac
 
 wanted=()
 for kind in "${kinds[@]}"; do

@@ -9,6 +9,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 work=$1; secs=$2; shift 2
+"$root/scripts/install-deps.sh" fuzz
 mkdir -p "$work/corpus" "$work/artifacts"
 clang++ -std=c++20 -O1 -g -fno-omit-frame-pointer \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
