@@ -20,7 +20,7 @@ command -v import >/dev/null || pkgs+=(imagemagick)
 if [ ${#pkgs[@]} -gt 0 ]; then
   sudo=; [ "$(id -u)" -ne 0 ] && sudo=sudo
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${pkgs[@]}" xauth
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${pkgs[@]}" xauth
 fi
 disp=:77
 Xvfb "$disp" -screen 0 1280x1024x24 >/dev/null 2>&1 &
