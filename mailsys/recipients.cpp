@@ -61,6 +61,17 @@ bool ParseAddress(const std::string &text, std::string *address, std::string *na
     return true;
 }
 
+ULONG FindOneContact(const AddressBook &book, const std::string &name, const Contact **out)
+{
+    auto found = book.FindByName(name);
+    if (found.empty())
+        return MAPI_E_UNKNOWN_RECIPIENT;
+    if (found.size() > 1)
+        return MAPI_E_AMBIGUOUS_RECIPIENT;
+    *out = found.front();
+    return SUCCESS_SUCCESS;
+}
+
 ULONG ResolveRecipients(const MapiRecipDesc *recips, ULONG count, const std::string &book_path,
                         ResolvedRecipients *out)
 {
@@ -110,12 +121,10 @@ ULONG ResolveRecipients(const MapiRecipDesc *recips, ULONG count, const std::str
             book.Load(book_path);
             book_loaded = true;
         }
-        auto found = book.FindByName(name);
-        if (found.empty())
-            return MAPI_E_UNKNOWN_RECIPIENT;
-        if (found.size() > 1)
-            return MAPI_E_AMBIGUOUS_RECIPIENT;
-        const Contact &c = *found.front();
+        const Contact *found = nullptr;
+        if (ULONG rc = FindOneContact(book, name, &found); rc != SUCCESS_SUCCESS)
+            return rc;
+        const Contact &c = *found;
         if (c.is_group) {
             auto addrs = book.GroupAddresses(c);
             if (addrs.empty())

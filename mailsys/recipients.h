@@ -16,6 +16,11 @@ namespace mailsys {
 // "Name <user@host>" (UTF-8). False when it is none of these.
 bool ParseAddress(const std::string &text, std::string *address, std::string *name = nullptr);
 
+// The one contact whose display name is `name`: SUCCESS_SUCCESS with *out
+// set, MAPI_E_UNKNOWN_RECIPIENT when none has it, MAPI_E_AMBIGUOUS_RECIPIENT
+// when several have it.
+ULONG FindOneContact(const AddressBook &book, const std::string &name, const Contact **out);
+
 struct ResolvedRecipients {
     std::vector<Mailbox> to, cc, bcc;
 };

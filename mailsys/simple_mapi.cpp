@@ -239,12 +239,10 @@ ULONG MAPIResolveName(LHANDLE lhSession, ULONG_PTR, LPSTR lpszName, FLAGS, ULONG
         } else {
             AddressBook book;
             book.Load(profile.address_book);
-            auto found = book.FindByName(name);
-            if (found.empty())
-                return MAPI_E_UNKNOWN_RECIPIENT;
-            if (found.size() > 1)
-                return MAPI_E_AMBIGUOUS_RECIPIENT;
-            const Contact &c = *found.front();
+            const Contact *found = nullptr;
+            if (ULONG rc = FindOneContact(book, name, &found); rc != SUCCESS_SUCCESS)
+                return rc;
+            const Contact &c = *found;
             std::string address = c.is_group || c.emails.empty() ? "" : c.emails.front();
             out = ToCaller(MAPI_TO, c.display_name, address);
         }
