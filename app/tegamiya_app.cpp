@@ -1,6 +1,7 @@
 #include "app/tegamiya_app.h"
 
 #include "app/about_dlg.h"
+#include "app/gdk_backend.h"
 #include "app/main_frame.h"
 #include "app/paths.h"
 #include "app/ui_seam.h"
@@ -17,6 +18,9 @@ CTegamiyaApp *TheApp() { return dynamic_cast<CTegamiyaApp *>(wxTheApp); }
 
 bool CTegamiyaApp::OnInit()
 {
+    // The toolkit has chosen its display: programs started from here get
+    // the user's own backend setting again.
+    RestoreUserBackend();
     InstallWxUi();
     if (argc > 1)
         m_strCmdFile = std::string(argv[1].fn_str());

@@ -150,7 +150,7 @@ CTegamiyaView::CTegamiyaView(CMainFrame *frame)
     BindHandlers();
 }
 
-CTegamiyaView::~CTegamiyaView() = default;
+CTegamiyaView::~CTegamiyaView() { DestroyEmojiDlg(); }
 
 void CTegamiyaView::BindHandlers()
 {
@@ -183,6 +183,7 @@ void CTegamiyaView::BindHandlers()
     }, IDC_RECIPIENT_PICTURE);
     Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent &) { ShowPictureFile(m_strAttachPath); },
          IDC_ATTACHED_PICTURE);
+    BindEmojiHandlers();
 }
 
 wxSize CTegamiyaView::GetFormSize() const

@@ -5,11 +5,13 @@
 
 #include <wx/app.h>
 #include <wx/panel.h>
+#include <wx/weakref.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+class CEmojiDlg;
 class CMainFrame;
 class CRichEdit;
 class CSubjectEdit;
@@ -161,6 +163,25 @@ private:
     std::vector<std::string> m_mailAddressKeys; // "Mail Address" keys as read at set-up
     std::string m_strRecipAddress;               // the current recipient address
     std::string m_strAttachPath;                 // the attached picture, empty when none
+
+    // --- Pictographs: the palette and insertion (compose/tegamiya_view_emoji.cpp).
+public:
+    // Button 1025 "絵文字": links the pictograph font (every time) and, when
+    // that succeeds, creates the palette on first use and shows it.
+    void OnButtonEmoji();
+    // The palette's message: pictograph `index` (1-252) replaces the
+    // selection of the field focused last (g_bSubjectFocus), not undoably,
+    // and that field gets the focus with the compose window active. Any
+    // other index inserts nothing and focuses the body. Returns 0.
+    long OnInsertEmoji(uintptr_t index, intptr_t lParam);
+    // The palette, once created (nullptr before).
+    CEmojiDlg *EmojiDlg() const { return m_pEmojiDlg.get(); }
+
+private:
+    void BindEmojiHandlers();
+    // Destroys the palette window if it exists (at the view's end).
+    void DestroyEmojiDlg();
+    wxWeakRef<CEmojiDlg> m_pEmojiDlg;
 };
 
 // The process-wide copy of the settings path, published by the form's
