@@ -1,6 +1,6 @@
 #include "message_builder.h"
 
-#include "cp932.h"
+#include "cp932/cp932.h"
 
 #include <gmime/gmime.h>
 
@@ -50,7 +50,7 @@ std::string OneLine(std::string s)
 {
     for (size_t i = 0; i < s.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        if (IsCp932Lead(c) && i + 1 < s.size()) {
+        if (cp932::IsLeadByte(c) && i + 1 < s.size()) {
             ++i;  // a trail byte may be any value from 0x40 up; leave it
             continue;
         }
@@ -151,7 +151,7 @@ std::string EncodeSubject(const std::string &raw)
     while (i < cp932.size()) {
         size_t end = i;
         while (end < cp932.size()) {
-            size_t len = IsCp932Lead(static_cast<unsigned char>(cp932[end])) && end + 1 < cp932.size() ? 2 : 1;
+            size_t len = cp932::IsLeadByte(static_cast<unsigned char>(cp932[end])) && end + 1 < cp932.size() ? 2 : 1;
             if (end + len - i > kChunk)
                 break;
             end += len;
