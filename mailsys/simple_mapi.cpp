@@ -6,6 +6,7 @@
 #include "address_book.h"
 #include "buffers.h"
 #include "cp932/cp932.h"
+#include "failed_mail.h"
 #include "fsutil.h"
 #include "handoff.h"
 #include "maildir.h"
@@ -144,8 +145,12 @@ ULONG SendMail(const Profile &profile, const MapiMessage &msg)
         return IsDiskFull(err) ? MAPI_E_DISK_FULL : MAPI_E_FAILURE;
 
     if (!profile.send_command.empty()) {
-        if (!RunSendCommand(profile.send_command, file, profile.send_timeout))
-            return MAPI_E_FAILURE;  // the mail waits in the outbox
+        if (!RunSendCommand(profile.send_command, file, profile.send_timeout)) {
+            // Not sent: the mail leaves the outbox for failed/, so that the
+            // failure answered is true and another try sends exactly one.
+            MoveToFailed(file, FailedMaildirFor(profile.outbox));
+            return MAPI_E_FAILURE;
+        }
         // Sent: file it under Sent. If that fails it stays in the outbox,
         // which is still a sent mail, so the call succeeds.
         MoveToMaildirCur(file, profile.sent, nullptr);
