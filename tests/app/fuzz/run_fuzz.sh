@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 target=$1; work=$2; secs=$3; shift 3
 case $target in
-  profile) sources="$root/app/profile_text.cpp $root/app/cp932.cpp" ;;
+  profile) sources="$root/app/profile_text.cpp $root/cp932/cp932.cpp" ;;
   placement) sources="$root/app/window_placement.cpp" ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
