@@ -1,0 +1,169 @@
+#include "cp932/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <mutex>
+
+namespace cp932 {
+namespace {
+
+// One converter per direction, opened on first use. iconv_t objects keep
+// state, so calls are serialised; the program has only one UI thread anyway.
+struct Converter {
+    iconv_t cd = reinterpret_cast<iconv_t>(-1);
+    std::mutex lock;
+    Converter(const char *to, const char *from) { cd = iconv_open(to, from); }
+    ~Converter()
+    {
+        if (cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd);
+    }
+};
+
+Converter &ToUtf8Conv()
+{
+    static Converter c("UTF-8", "CP932");
+    return c;
+}
+
+Converter &FromUtf8Conv()
+{
+    static Converter c("CP932", "UTF-8");
+    return c;
+}
+
+// Converts one unit (1 or 2 input bytes, or one UTF-8 sequence) with iconv.
+// Returns false when iconv cannot convert it.
+bool ConvertUnit(Converter &conv, std::string_view in, std::string &out)
+{
+    if (conv.cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    char buf[16];
+    char *src = const_cast<char *>(in.data());
+    size_t srcLeft = in.size();
+    char *dst = buf;
+    size_t dstLeft = sizeof buf;
+    iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
+    size_t r = iconv(conv.cd, &src, &srcLeft, &dst, &dstLeft);
+    if (r == static_cast<size_t>(-1) || srcLeft != 0)
+        return false;
+    // Flush any shift state (none for these encodings, but be correct).
+    iconv(conv.cd, nullptr, nullptr, &dst, &dstLeft);
+    out.append(buf, dst - buf);
+    return true;
+}
+
+// Length of the UTF-8 sequence starting at s[i], or 0 when it is invalid.
+size_t Utf8SeqLen(std::string_view s, size_t i)
+{
+    auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    unsigned char c = b(i);
+    if (c < 0x80)
+        return 1;
+    size_t n;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) { n = 2; cp = c & 0x1F; }
+    else if (c >= 0xE0 && c <= 0xEF) { n = 3; cp = c & 0x0F; }
+    else if (c >= 0xF0 && c <= 0xF4) { n = 4; cp = c & 0x07; }
+    else return 0;
+    if (i + n > s.size())
+        return 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    if (cp >= 0xD800 && cp <= 0xDFFF)
+        return 0;
+    return n;
+}
+
+} // namespace
+
+std::string ToUtf8(std::string_view in)
+{
+    Converter &conv = ToUtf8Conv();
+    std::lock_guard<std::mutex> guard(conv.lock);
+    std::string out;
+    out.reserve(in.size() * 3 / 2);
+    size_t i = 0;
+    while (i < in.size()) {
+        unsigned char c = static_cast<unsigned char>(in[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        size_t n = (IsLeadByte(c) && i + 1 < in.size() &&
+                    IsTrailByte(static_cast<unsigned char>(in[i + 1]))) ? 2 : 1;
+        if (!ConvertUnit(conv, in.substr(i, n), out))
+            out += "\xEF\xBF\xBD"; // U+FFFD
+        i += n;
+    }
+    return out;
+}
+
+std::string FromUtf8(std::string_view in, char substitute, bool *lossless)
+{
+    Converter &conv = FromUtf8Conv();
+    std::lock_guard<std::mutex> guard(conv.lock);
+    if (lossless)
+        *lossless = true;
+    std::string out;
+    out.reserve(in.size());
+    size_t i = 0;
+    while (i < in.size()) {
+        unsigned char c = static_cast<unsigned char>(in[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        size_t n = Utf8SeqLen(in, i);
+        if (n == 0 || !ConvertUnit(conv, in.substr(i, n), out)) {
+            out.push_back(substitute);
+            if (lossless)
+                *lossless = false;
+        }
+        i += n ? n : 1;
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view s)
+{
+    for (size_t i = 0; i < s.size();) {
+        size_t n = Utf8SeqLen(s, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (IsLeadByte(x) && i + 1 < a.size()) {
+            // Compare the double-byte character as it stands.
+            if (x != y || a[i + 1] != b[i + 1])
+                return false;
+            ++i;
+            continue;
+        }
+        if (fold(x) != fold(y))
+            return false;
+    }
+    return true;
+}
+
+} // namespace cp932
