@@ -75,12 +75,13 @@ bool CEmojiDlg::OnInitDialog()
         if (CHoverButton *b = Button(e.index))
             b->LoadStrip(e.picture);
     ApplyEmojiTips();
-    if (std::optional<PlacementRect> r = LoadEmojiPos()) {
-        int w = r->right - r->left, h = r->bottom - r->top;
-        if (w > 0 && h > 0)
-            SetSize(r->left, r->top, w, h, wxSIZE_ALLOW_MINUS_ONE);
+    // Only the normal rectangle counts; a size that does not fit (a corrupt
+    // value) leaves the size as it is.
+    if (std::optional<WindowPlacement> wp = LoadEmojiPos()) {
+        if (std::optional<PlacementSize> size = NormalSize(*wp))
+            SetSize(wp->left, wp->top, size->width, size->height, wxSIZE_ALLOW_MINUS_ONE);
         else
-            Move(r->left, r->top, wxSIZE_ALLOW_MINUS_ONE);
+            Move(wp->left, wp->top, wxSIZE_ALLOW_MINUS_ONE);
         Refresh();
     }
     // The first tab stop, button 1, has the focus when the palette shows.
@@ -117,12 +118,12 @@ void CEmojiDlg::OnCloseWindow(wxCloseEvent &)
     Hide();
 }
 
-std::optional<PlacementRect> CEmojiDlg::LoadEmojiPos() const
+std::optional<WindowPlacement> CEmojiDlg::LoadEmojiPos() const
 {
     CTegamiyaApp *app = TheApp();
     if (!app)
         return std::nullopt;
-    return StoredPaletteRect(app->GetProfileString("Settings", "EmojiPos", ""));
+    return StoredPalettePlacement(app->GetProfileString("Settings", "EmojiPos", ""));
 }
 
 WindowPlacement CEmojiDlg::GetWindowPlacement() const
@@ -132,10 +133,7 @@ WindowPlacement CEmojiDlg::GetWindowPlacement() const
     wp.showCmd = SW_SHOWNORMAL;
     wp.minX = wp.minY = wp.maxX = wp.maxY = -1;
     wxRect r = GetRect();
-    wp.left = r.x;
-    wp.top = r.y;
-    wp.right = r.x + r.width;
-    wp.bottom = r.y + r.height;
+    SetNormalRect(wp, r.x, r.y, r.width, r.height);
     return wp;
 }
 

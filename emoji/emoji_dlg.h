@@ -17,7 +17,6 @@
 
 class CHoverButton;
 class CTegamiyaView;
-struct WindowPlacement;
 
 class CEmojiDlg : public wxDialog {
 public:
@@ -37,8 +36,8 @@ public:
     // The view that receives the clicks (set at initialisation).
     CTegamiyaView *View() const { return m_pView; }
 
-    // The stored placement's normal rectangle, when "EmojiPos" holds one.
-    std::optional<PlacementRect> LoadEmojiPos() const;
+    // The stored placement, when "EmojiPos" holds one.
+    std::optional<WindowPlacement> LoadEmojiPos() const;
     // Writes the window's placement to "EmojiPos".
     void SaveEmojiPos();
     // The window's placement as it is stored.

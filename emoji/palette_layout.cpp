@@ -1,7 +1,5 @@
 #include "emoji/palette_layout.h"
 
-#include "app/window_placement.h"
-
 namespace {
 // The template numbers its controls in two runs: 1039-1166 for rows 1-8,
 // 1421-1547 for rows 9-16.
@@ -38,12 +36,9 @@ int PaletteCellOfControl(int id)
     return 0;
 }
 
-std::optional<PlacementRect> StoredPaletteRect(std::string_view text)
+std::optional<WindowPlacement> StoredPalettePlacement(std::string_view text)
 {
     if (text.empty())
         return std::nullopt;
-    std::optional<WindowPlacement> wp = ParsePlacement(text);
-    if (!wp)
-        return std::nullopt;
-    return PlacementRect{wp->left, wp->top, wp->right, wp->bottom};
+    return ParsePlacement(text);
 }

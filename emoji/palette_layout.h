@@ -6,6 +6,8 @@
 // 253 and 254 are picture buttons without a picture; 255 is a plain button.
 #pragma once
 
+#include "app/window_placement.h"
+
 #include <optional>
 #include <string_view>
 
@@ -37,14 +39,9 @@ int PaletteControlId(int k);
 // The cell whose control has that identifier; 0 for any other identifier.
 int PaletteCellOfControl(int id);
 
-// A window's normal rectangle: left, top, right, bottom in pixels.
-struct PlacementRect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-};
-
-// The normal rectangle of a stored palette placement ("EmojiPos": ten
-// integers joined by ":", each decimal, 0x-hexadecimal or 0-octal). An
-// empty text or anything that does not give ten numbers gives nothing;
-// text after the tenth number is ignored. The rectangle is taken as stored,
-// without comparing it with the screen.
-std::optional<PlacementRect> StoredPaletteRect(std::string_view text);
+// A stored palette placement ("EmojiPos": ten integers joined by ":", each
+// decimal, 0x-hexadecimal or 0-octal). An empty text or anything that does
+// not give ten numbers gives nothing; text after the tenth number is
+// ignored. Only its normal rectangle is used, as stored, without comparing
+// it with the screen.
+std::optional<WindowPlacement> StoredPalettePlacement(std::string_view text);

@@ -309,6 +309,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PosCase{"0:1:-1:-1:-1:-1:-2000:-1500:W:H", true, {-2000, -1500}},
                       // More than ten numbers: the first ten count.
                       PosCase{"0:1:-1:-1:-1:-1:0x12c:0310:W:H:77:88", true, {300, 200}},
+                      // A rectangle with no size: moved, the size kept.
+                      PosCase{"0:1:-1:-1:-1:-1:300:200:100:100", true, {300, 200}},
                       // Nine numbers, or text that is no number: ignored.
                       PosCase{"0:1:-1:-1:-1:-1:300:200:900", false, {}},
                       PosCase{"left:top:right:bottom", false, {}}));

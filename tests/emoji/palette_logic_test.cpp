@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <string>
 
 namespace {
+
+using Rect = std::array<int, 4>;
 
 struct CellCase {
     int k;
@@ -61,7 +64,7 @@ TEST(PaletteGrid, EveryCellHasItsOwnIdAndPlace)
 
 struct PosCase {
     const char *text;
-    std::optional<PlacementRect> rect;
+    std::optional<std::array<int, 4>> rect; // left, top, right, bottom
 };
 
 class StoredPos : public ::testing::TestWithParam<PosCase> {};
@@ -69,27 +72,24 @@ class StoredPos : public ::testing::TestWithParam<PosCase> {};
 TEST_P(StoredPos, GivesTheNormalRectangleOrNothing)
 {
     const PosCase &c = GetParam();
-    std::optional<PlacementRect> r = StoredPaletteRect(c.text);
+    std::optional<WindowPlacement> r = StoredPalettePlacement(c.text);
     ASSERT_EQ(r.has_value(), c.rect.has_value()) << c.text;
     if (r) {
-        EXPECT_EQ(r->left, c.rect->left) << c.text;
-        EXPECT_EQ(r->top, c.rect->top) << c.text;
-        EXPECT_EQ(r->right, c.rect->right) << c.text;
-        EXPECT_EQ(r->bottom, c.rect->bottom) << c.text;
+        EXPECT_EQ((std::array<int, 4>{r->left, r->top, r->right, r->bottom}), *c.rect) << c.text;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, StoredPos,
-    ::testing::Values(PosCase{"0:1:-1:-1:-1:-1:640:10:918:337", PlacementRect{640, 10, 918, 337}},
+    ::testing::Values(PosCase{"0:1:-1:-1:-1:-1:640:10:918:337", Rect{640, 10, 918, 337}},
                       // Only the rectangle counts; the other six numbers may be anything.
-                      PosCase{"2:3:5:6:7:8:1:2:3:4", PlacementRect{1, 2, 3, 4}},
+                      PosCase{"2:3:5:6:7:8:1:2:3:4", Rect{1, 2, 3, 4}},
                       // Off the screen is taken as it is.
-                      PosCase{"0:1:0:0:0:0:-5000:-4000:-4722:-3673", PlacementRect{-5000, -4000, -4722, -3673}},
+                      PosCase{"0:1:0:0:0:0:-5000:-4000:-4722:-3673", Rect{-5000, -4000, -4722, -3673}},
                       // Hexadecimal and octal, as the stored format reads them.
-                      PosCase{"0:1:0:0:0:0:0x10:010:0X20:+20", PlacementRect{16, 8, 32, 20}},
+                      PosCase{"0:1:0:0:0:0:0x10:010:0X20:+20", Rect{16, 8, 32, 20}},
                       // More than ten: the first ten count.
-                      PosCase{"0:1:0:0:0:0:1:2:3:4:99", PlacementRect{1, 2, 3, 4}},
+                      PosCase{"0:1:0:0:0:0:1:2:3:4:99", Rect{1, 2, 3, 4}},
                       // Nine fields, text that is no number, empty: nothing.
                       PosCase{"0:1:0:0:0:0:1:2:3", std::nullopt}, PosCase{"0:1:0:0:0:0:1:2:3:", std::nullopt},
                       PosCase{"zero:1:0:0:0:0:1:2:3:4", std::nullopt}, PosCase{"0:1:0:0:0:0:1:2:3:x", std::nullopt},
