@@ -172,7 +172,8 @@ TEST(MailDelivery, FailedHandOffKeepsMailInOutbox)
                       std::to_string(port) + " --auth=off --tls=off --read-envelope-from -t\n");
     LHANDLE h = Logon();
     EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}), ULONG(MAPI_E_FAILURE));
-    EXPECT_EQ(home.NewMail().size(), 1u);
+    EXPECT_TRUE(home.NewMail().empty());
+    EXPECT_EQ(Files(home.root + "/data/tegamiya-mail/failed/new").size(), 1u);
     EXPECT_TRUE(Files(home.sent + "/cur").empty());
     MAPILogoff(h, 0, 0, 0);
 
@@ -182,7 +183,7 @@ TEST(MailDelivery, FailedHandOffKeepsMailInOutbox)
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}), ULONG(MAPI_E_FAILURE));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-    EXPECT_EQ(home.NewMail().size(), 2u);
+    EXPECT_EQ(Files(home.root + "/data/tegamiya-mail/failed/new").size(), 2u);
     MAPILogoff(h, 0, 0, 0);
 }
 
