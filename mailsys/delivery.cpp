@@ -5,6 +5,9 @@
 #include "handoff.h"
 #include "maildir.h"
 
+#include <cstdio>
+#include <cstring>
+
 namespace mailsys {
 
 bool CanHandOff(const Profile &profile, const Credentials &credentials)
@@ -37,12 +40,14 @@ HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentia
             *new_path = failed + "/new/" + file.substr(file.rfind('/') + 1);
         return HandOffResult::Failed;
     }
-    // Sent: filed under Sent. If that fails it stays in the outbox, which
-    // is still a sent mail.
-    std::string sent_path = file;
-    MoveToMaildirCur(file, profile.sent, &sent_path);
+    // Sent: filed under Sent; should that fail it still leaves new/, where
+    // it would be sent again, and the failure is told on standard error.
+    std::string kept;
+    if (int err = FileAsSent(file, profile.sent, profile.outbox, &kept))
+        fprintf(stderr, "tegamiya-mail: a sent mail could not be filed under %s: %s; %s\n", profile.sent.c_str(),
+                strerror(err), kept.empty() ? "no copy is kept" : ("kept as " + kept).c_str());
     if (new_path)
-        *new_path = sent_path;
+        *new_path = kept;
     return HandOffResult::Sent;
 }
 

@@ -28,8 +28,19 @@ int MoveToFailed(const std::string &file, const std::string &failed_maildir)
             return 0;
         }
         err = errno;
+        if (err == EXDEV) {
+            // Another file system: a copy delivered there, then the original
+            // goes.
+            std::string data, delivered;
+            err = ReadFile(file, &data);
+            if (!err)
+                err = DeliverToMaildir(failed_maildir, data, &delivered);
+        }
     }
-    unlink(file.c_str());
+    // Whatever happened, the mail must not stay where a sender picks it up.
+    if (unlink(file.c_str()) != 0 && errno != ENOENT)
+        return errno;
+    FsyncDir(DirName(file));
     return err;
 }
 

@@ -13,7 +13,8 @@ std::string FailedMaildirFor(const std::string &outbox);
 // Moves a file of <outbox>/new/ into <failed>/new/ under the same name (the
 // user may read it there; nothing sends from it). When the move is
 // impossible the file is removed from the outbox all the same. Returns 0
-// when the mail was kept under failed/, else an errno.
+// when the mail was kept under failed/, else an errno (the mail is gone
+// from the outbox either way, unless it cannot be removed either).
 int MoveToFailed(const std::string &file, const std::string &failed_maildir);
 
 }  // namespace mailsys

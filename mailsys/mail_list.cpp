@@ -1,6 +1,6 @@
 #include "mail_list.h"
 
-#include "cp932.h"
+#include "charset.h"
 #include "fsutil.h"
 #include "message_builder.h"
 
@@ -14,24 +14,13 @@ namespace mailsys {
 
 namespace {
 
-bool IsShiftJisLabel(std::string charset)
+// Bytes in a charset as UTF-8 (Shift_JIS read as CP932, pictographs kept).
+std::string ToUtf8(const std::string &bytes, std::string charset)
 {
-    for (auto &c : charset)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    size_t star = charset.find('*');  // RFC 2231 language suffix
+    size_t star = charset.find('*');  // an RFC 2231 language suffix
     if (star != std::string::npos)
         charset.erase(star);
-    return charset == "shift_jis" || charset == "shift-jis" || charset == "sjis" || charset == "x-sjis" ||
-           charset == "cp932" || charset == "windows-31j" || charset == "ms_kanji" || charset == "ms932";
-}
-
-// Bytes in a charset as UTF-8: Shift_JIS as CP932, others through iconv,
-// bytes that cannot be read as U+FFFD.
-std::string ToUtf8(const std::string &bytes, const std::string &charset)
-{
-    if (IsShiftJisLabel(charset))
-        return Cp932ToUtf8(bytes);
-    return CharsetToUtf8(bytes, charset.empty() ? "UTF-8" : charset.c_str());
+    return CharsetToUtf8(bytes, charset);
 }
 
 int HexValue(char c)
@@ -193,10 +182,12 @@ std::string DecodeHeaderText(const std::string &raw)
     return out + pending_space;
 }
 
-std::vector<MailRow> ListMaildir(const std::string &maildir)
+std::vector<MailRow> ListMaildir(const std::string &maildir, bool with_cur)
 {
     std::vector<MailRow> rows;
     for (const char *sub : {"new", "cur"}) {
+        if (!with_cur && sub[0] == 'c')
+            continue;
         std::string dir = maildir + "/" + sub;
         for (const auto &name : ListDir(dir)) {
             if (name.empty() || name[0] == '.')

@@ -18,9 +18,11 @@ struct MailRow {
     std::string attachments;  // UTF-8 file names joined by ", "; empty: none
 };
 
-// The mails of a Maildir (new/ and cur/), oldest first. A missing folder
-// gives none; a file that is no mail still gets a row (its name and size).
-std::vector<MailRow> ListMaildir(const std::string &maildir);
+// The mails of a Maildir, oldest first: new/ and, with `with_cur`, cur/
+// (an outbox's cur/ holds mail that went out but could not be filed under
+// Sent: it is not waiting). A missing folder gives none; a file that is no
+// mail still gets a row (its name and size).
+std::vector<MailRow> ListMaildir(const std::string &maildir, bool with_cur = true);
 
 // Decodes a header value's RFC 2047 encoded words to UTF-8. Words labelled
 // Shift_JIS (or CP932, Windows-31J) are read as CP932, so that pictographs

@@ -2,7 +2,7 @@
 #include "account.h"
 #include "text_util.h"
 
-#include "cp932.h"
+#include "charset.h"
 #include "fsutil.h"
 
 #include <cstdlib>

@@ -206,6 +206,8 @@ TEST(MailRows, ReadFromAMaildir)
     EXPECT_EQ(rows[2].subject, "plain");
     EXPECT_EQ(rows[2].attachments, "");
     EXPECT_TRUE(mailsys::ListMaildir(home.root + "/none").empty());
+    // Waiting mail is new/ only.
+    EXPECT_EQ(mailsys::ListMaildir(home.outbox, false).size(), 2u);
 
     std::string text = mailsys::MailText(a);
     EXPECT_NE(text.find("Subject: 1)\xE4\xBB\xB6\xE5\x90\x8D\xEE\x98\xBE\n"), std::string::npos) << text;

@@ -1,7 +1,7 @@
 // The address book's vCard reader on awkward real-world files, lookups by
 // name, address parsing, and the subject's encoded words.
 #include "address_book.h"
-#include "cp932.h"
+#include "cp932/cp932.h"
 #include "message_builder.h"
 #include "recipients.h"
 
@@ -125,6 +125,63 @@ TEST(AddressBookLoad, FolderOfCardsAndWidthInsensitiveNames)
     EXPECT_EQ(system(cmd.c_str()), 0);
 }
 
+// A long folded line is joined whole, also when its first physical line
+// has no colon yet (the name folded), and quoted-printable soft breaks
+// found after the fold still join.
+TEST(VCard, LongFoldedLines)
+{
+    std::string note(20000, 'x');
+    std::string folded;
+    for (size_t i = 0; i < note.size(); i += 70)
+        folded += " " + note.substr(i, 70) + "\r\n";
+    auto c = Parse("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\nEMAIL:a@x.jp\r\nNOTE:\r\n" + folded +
+                   "EM\r\n AIL:b@x.jp\r\n"
+                   "X-LONG\r\n" + folded + "FN;ENCODING=QUOTED-PRINTABLE\r\n :=41=\r\n=42\r\n"
+                   "END:VCARD\r\n");
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].emails, (std::vector<std::string>{"a@x.jp", "b@x.jp"}));
+    EXPECT_EQ(c[0].display_name, "A");
+    auto q = Parse("BEGIN:VCARD\r\nFN;ENCODING=QUOTED\r\n -PRINTABLE:=41=\r\n=42\r\nEND:VCARD\r\n");
+    ASSERT_EQ(q.size(), 1u);
+    EXPECT_EQ(q[0].display_name, "AB");
+}
+
+// The book's names and addresses are normalised once per loaded book, not
+// once per lookup or per keystroke of a search.
+TEST(AddressBookLookups, NamesAreNormalisedOncePerBook)
+{
+    AddressBook book;
+    const size_t contacts = 300;
+    for (size_t i = 0; i < contacts; ++i) {
+        Contact c;
+        c.display_name = "Person " + std::to_string(i);
+        c.emails = {"p" + std::to_string(i) + "@example.jp"};
+        book.Add(c);
+    }
+    size_t before = NameKeysMade();
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(book.FindByName("person 7").size(), 1u);
+    for (const char *typed : {"p", "pe", "per", "pers", "perso", "person", "person 1", "p12@"})
+        book.Search(typed);
+    // 600 for the book, one per lookup and per search text.
+    EXPECT_LE(NameKeysMade() - before, 2 * contacts + 100 + 8);
+
+    EXPECT_EQ(book.Search("ＰＥＲＳＯＮ 299").size(), 1u);   // width and case ignored
+    EXPECT_EQ(book.Search("person 1").size(), 111u);          // 1, 10-19, 100-199
+    EXPECT_EQ(book.Search("@EXAMPLE.jp").size(), contacts);  // addresses too
+    EXPECT_EQ(book.Search("").size(), contacts);
+    EXPECT_TRUE(book.Search("nobody").empty());
+    // A contact added later is found: the forms are made again.
+    Contact late;
+    late.display_name = "Late Comer";
+    book.Add(late);
+    EXPECT_EQ(book.FindByName("late comer").size(), 1u);
+    EXPECT_EQ(book.Search("late").size(), 1u);
+    book.Load("/nonexistent/book.vcf");
+    EXPECT_TRUE(book.FindByName("late comer").empty());
+    EXPECT_TRUE(book.Search("").empty());
+}
+
 TEST(Addresses, ParseAsCallersWriteThem)
 {
     std::string a, n;
@@ -170,7 +227,7 @@ TEST(Subject, EncodedWordsSplitAtCharacterBoundaries)
         // The word ends on a character boundary.
         size_t k = 0;
         while (k < bytes.size())
-            k += IsCp932Lead(static_cast<unsigned char>(bytes[k])) ? 2 : 1;
+            k += cp932::IsLeadByte(static_cast<unsigned char>(bytes[k])) ? 2 : 1;
         EXPECT_EQ(k, bytes.size());
         decoded += bytes;
         pos = end;
@@ -195,22 +252,6 @@ TEST(Subject, EncodedWordsSplitAtCharacterBoundaries)
     EXPECT_EQ(unfolded, words);
     // A word no header line can hold goes as encoded words.
     EXPECT_EQ(EncodeSubject(std::string(2000, 'x')).rfind("=?Shift_JIS?B?", 0), 0u);
-}
-
-TEST(Cp932, TolerantBothWays)
-{
-    EXPECT_EQ(Cp932ToUtf8("\xF0\x40"), "\xEE\x80\x80");  // user-defined area -> private use
-    std::string pictographs;
-    for (int lead : {0xF8, 0xF9})
-        for (int trail = 0x40; trail <= 0xFC; ++trail)
-            if (trail != 0x7F)
-                pictographs += {static_cast<char>(lead), static_cast<char>(trail)};
-    EXPECT_EQ(Utf8ToCp932(Cp932ToUtf8(pictographs)), pictographs);
-    EXPECT_EQ(Cp932ToUtf8("a\x82"), "a\xEF\xBF\xBD");     // cut character
-    EXPECT_EQ(Cp932ToUtf8("\xA0z"), "\xEF\xBF\xBDz");     // byte that is no character
-    bool lossy = false;
-    EXPECT_EQ(Utf8ToCp932("x\xF0\x9F\x98\x80y", &lossy), "x?y");
-    EXPECT_TRUE(lossy);
 }
 
 }  // namespace

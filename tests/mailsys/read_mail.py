@@ -57,12 +57,24 @@ def report(path):
     if body is not None:
         out["body_type"] = body.get_content_type()
         out["body_charset"] = body.get_content_charset() or ""
+        out["body_cte"] = body.get("Content-Transfer-Encoding", "7bit").strip().lower()
         out["body_hex"] = (body.get_payload(decode=True) or b"").hex()
     out["attachments"] = str(len(atts))
     for i, a in enumerate(atts):
         data = a.get_payload(decode=True) or b""
         out[f"att{i}_name_hex"] = (a.get_filename() or "").encode("utf-8").hex()
         out[f"att{i}_type"] = a.get_content_type()
+        # The content type's name as encoded words (RFC 2047): raw bytes and
+        # their charsets, as a phone reading only that form gets them.
+        ctname = a.get_param("name", header="content-type")
+        if isinstance(ctname, str):
+            raw, charsets = b"", set()
+            for part, cs in email.header.decode_header(ctname):
+                raw += part if isinstance(part, bytes) else part.encode("ascii")
+                if cs:
+                    charsets.add(cs)
+            out[f"att{i}_ctname_hex"] = raw.hex()
+            out[f"att{i}_ctname_charsets"] = ",".join(sorted(charsets))
         out[f"att{i}_size"] = str(len(data))
         out[f"att{i}_sha256"] = hashlib.sha256(data).hexdigest()
         if len(data) <= 200000:
