@@ -1,6 +1,9 @@
 #include "compose/history.h"
 
 #include "compose/carriers.h"
+#include "app/cp932.h"
+
+#include <algorithm>
 
 std::optional<size_t> FindHistoryPrefix(const std::vector<std::string> &list, const std::string &text)
 {
@@ -46,4 +49,31 @@ std::vector<std::string> HistoryFromValues(const std::vector<std::string> &value
 std::string HistoryKey(size_t number)
 {
     return "MailTo" + std::to_string(number);
+}
+
+namespace {
+// The text with ASCII letters in lower case, trail bytes left alone.
+std::string FoldedKey(const std::string &s)
+{
+    std::string out = s;
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(out[i]);
+        if (cp932::IsLeadByte(c) && i + 1 < out.size()) {
+            ++i;
+            continue;
+        }
+        if (c >= 'A' && c <= 'Z')
+            out[i] = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+} // namespace
+
+std::vector<std::string> SortedForHistoryDialog(std::vector<std::string> entries)
+{
+    std::stable_sort(entries.begin(), entries.end(), [](const std::string &a, const std::string &b) {
+        std::string ka = FoldedKey(a), kb = FoldedKey(b);
+        return ka != kb ? ka < kb : a < b;
+    });
+    return entries;
 }

@@ -33,3 +33,7 @@ std::vector<std::string> HistoryFromValues(const std::vector<std::string> &value
 
 // The key of history entry `number` (from 1): "MailTo1".."MailTo8".
 std::string HistoryKey(size_t number);
+
+// The history dialog's order: ASCII letters compared without regard to
+// case (trail bytes of double-byte characters never folded), then by bytes.
+std::vector<std::string> SortedForHistoryDialog(std::vector<std::string> entries);
