@@ -1,6 +1,6 @@
 #include "message_builder.h"
 
-#include "cp932.h"
+#include "cp932/cp932.h"
 
 #include <gmime/gmime.h>
 
@@ -51,7 +51,7 @@ std::string OneLine(std::string s)
 {
     for (size_t i = 0; i < s.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        if (IsCp932Lead(c) && i + 1 < s.size()) {
+        if (cp932::IsLeadByte(c) && i + 1 < s.size()) {
             ++i;  // a trail byte may be any value from 0x40 up; leave it
             continue;
         }
@@ -158,7 +158,7 @@ std::string EncodedWords(const std::string &text, const std::string &charset)
         size_t len = 1;
         if (utf8)
             len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        else if (IsCp932Lead(c))
+        else if (cp932::IsLeadByte(c))
             len = 2;
         return std::min(len, text.size() - at);
     };
@@ -190,9 +190,9 @@ static void SetAttachmentName(GMimePart *part, const std::string &utf8_name)
     // the content type's name, as Japanese mailers write it: the name there
     // is given again as RFC 2047 words (Shift_JIS when CP932 holds it, so
     // pictographs in a name stay what they were; UTF-8 otherwise).
-    bool lossy = false;
-    std::string cp932 = Utf8ToCp932(utf8_name, &lossy);
-    std::string words = lossy ? EncodedWords(utf8_name, "UTF-8") : EncodedWords(OneLine(cp932), "Shift_JIS");
+    bool lossless = true;
+    std::string sjis = cp932::FromUtf8(utf8_name, '?', &lossless);
+    std::string words = lossless ? EncodedWords(OneLine(sjis), "Shift_JIS") : EncodedWords(utf8_name, "UTF-8");
     GMimeObject *obj = GMIME_OBJECT(part);
     GMimeContentType *type = g_mime_object_get_content_type(obj);
     std::string raw = std::string(" ") + g_mime_content_type_get_media_type(type) + "/" +

@@ -148,6 +148,37 @@ TEST_F(MailApi, AttachmentTypesNamesAndPlainMail)
     MAPILogoff(h, 0, 0, 0);
 }
 
+// A path is the file system's own bytes: a picture with a Japanese name in a
+// Japanese folder is attached under its own name, and a UTF-8 path whose
+// bytes also read as CP932 opens the file it names, not the one its CP932
+// reading names. A path written in CP932 is still found.
+TEST_F(MailApi, PathsAreTheFileSystemsBytes)
+{
+    LHANDLE h = Logon();
+    std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "picture" + "\xFF\xD9";
+    std::string folder = home.root + "/ドキュメント";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    std::string inFolder = folder + "/写真.jpg";
+    WriteText(inFolder, jpeg);
+    // "写真.jpg" in UTF-8 reads as "蜀咏悄.jpg" in CP932: a decoy by that name.
+    std::string real = home.root + "/写真.jpg", decoy = home.root + "/蜀咏悄.jpg";
+    WriteText(real, "real");
+    WriteText(decoy, "decoy");
+    std::string oldStyle = Cp932(home.root + "/ファイル.bin");
+    WriteText(home.root + "/ファイル.bin", "converted");
+    auto to = Recip(MAPI_TO, "x@example.com");
+    ASSERT_EQ(Send(h, {to}, "s", "t", {File(S(inFolder)), File(S(real)), File(S(oldStyle))}), 0u);
+    auto m = ReadMail(home.outbox + "/new/" + home.NewMail()[0]);
+    EXPECT_EQ(m["att0_type"], "image/jpeg");
+    EXPECT_EQ(m["att0_name_hex"], Hex("写真.jpg"));
+    EXPECT_EQ(m["att0_hex"], Hex(jpeg));
+    EXPECT_EQ(m["att1_name_hex"], Hex("写真.jpg"));
+    EXPECT_EQ(m["att1_hex"], Hex("real"));
+    EXPECT_EQ(m["att2_name_hex"], Hex("ファイル.bin"));
+    EXPECT_EQ(m["att2_hex"], Hex("converted"));
+    MAPILogoff(h, 0, 0, 0);
+}
+
 // Long names with pictographs are split into several encoded words at
 // character boundaries; a name CP932 cannot hold is given in UTF-8 words.
 TEST_F(MailApi, AttachmentNamesAsEncodedWords)
