@@ -66,15 +66,7 @@ wxColour Pixel(const wxImage &img, int x, int y)
     return wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y));
 }
 
-// Lets events run until `done` holds or five seconds have passed.
-template <class Pred> bool WaitFor(Pred done)
-{
-    for (int i = 0; i < 500 && !done(); ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    return done();
-}
+using testenv::WaitFor;
 
 class HoverButtonTest : public ::testing::Test {
 protected:

@@ -33,15 +33,7 @@ using testenv::Sjis;
 
 namespace {
 
-// Lets events run until `done` holds or five seconds have passed.
-template <class Pred> bool WaitFor(Pred done)
-{
-    for (int i = 0; i < 500 && !done(); ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    return done();
-}
+using testenv::WaitFor;
 
 std::string Code(int index) { return FindEmoji(index)->code.text(); }
 

@@ -17,4 +17,15 @@ inline void Pump(int rounds = 3)
     }
 }
 
+// Lets events run until `done` holds or about `seconds` have passed; true
+// when it holds. Tests wait for conditions, never for fixed times.
+template <class Pred> bool WaitFor(Pred done, int seconds = 5)
+{
+    for (int i = 0; i < seconds * 100 && !done(); ++i) {
+        Pump(1);
+        wxMilliSleep(10);
+    }
+    return done();
+}
+
 } // namespace testenv
