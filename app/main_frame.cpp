@@ -5,6 +5,7 @@
 #include "app/resources_wx.h"
 #include "app/tegamiya_app.h"
 #include "app/ui_seam.h"
+#include "app/web_site.h"
 #include "app/wx_ui.h"
 #include "compose/tegamiya_view.h"
 #include "mapi/mapi_binding.h"
@@ -15,10 +16,6 @@
 #include <wx/sizer.h>
 #include <wx/toolbar.h>
 #include <wx/xrc/xmlres.h>
-
-#ifndef TEGAMIYA_WEBSITE_URL
-#define TEGAMIYA_WEBSITE_URL "https://www.example.org/zelko/tegamiya/"
-#endif
 
 namespace {
 std::set<int> &Handlers()
@@ -219,5 +216,5 @@ void CMainFrame::OnHelpContents()
 
 void CMainFrame::OnWebSite()
 {
-    Ui().OpenDocument(TEGAMIYA_WEBSITE_URL);
+    Ui().OpenDocument(WebSiteAddress());
 }

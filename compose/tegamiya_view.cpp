@@ -183,6 +183,8 @@ void CTegamiyaView::BindHandlers()
     }, IDC_RECIPIENT_PICTURE);
     Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent &) { ShowPictureFile(m_strAttachPath); },
          IDC_ATTACHED_PICTURE);
+    BindEditingHandlers();
+    BindToolsHandlers();
 }
 
 wxSize CTegamiyaView::GetFormSize() const
@@ -628,8 +630,3 @@ void CTegamiyaView::ShowRecipientPicture(const std::string &) {}
 
 void CTegamiyaView::FillMailToHistory() {}
 
-bool CTegamiyaView::ResolveShortcut(const std::string &, std::string &target)
-{
-    target.clear();
-    return false;
-}
