@@ -1,40 +1,5 @@
-// Conversion between the program's CP932 (Shift-JIS) bytes and UTF-8, used
-// only at the edges: widgets, files the user brings, the clipboard.
-// Never fails as a whole: a bad byte or an unmappable character is replaced,
-// not a reason to lose the rest of the text.
+// The program's CP932 conversion lives in the cp932 library (cp932/), which
+// the mail library links too; this header keeps the program's include.
 #pragma once
 
-#include <string>
-#include <string_view>
-
-namespace cp932 {
-
-// True when the byte starts a double-byte character (0x81-0x9F, 0xE0-0xFC).
-constexpr bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-// True when the byte may follow a lead byte (0x40-0x7E, 0x80-0xFC).
-constexpr bool IsTrailByte(unsigned char c)
-{
-    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
-
-// CP932 bytes to UTF-8. A byte that starts no valid character becomes
-// U+FFFD. The user-defined area F040-F9FC maps to U+E000-U+E757.
-std::string ToUtf8(std::string_view cp932);
-
-// UTF-8 to CP932. A character CP932 lacks becomes `substitute`; invalid
-// UTF-8 sequences become `substitute` too. When `lossless` is given, it is
-// set to false if anything was substituted.
-std::string FromUtf8(std::string_view utf8, char substitute = '?', bool *lossless = nullptr);
-
-// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
-bool IsValidUtf8(std::string_view bytes);
-
-// Case-insensitive comparison of CP932 texts that folds only single-byte
-// ASCII letters; the trail byte of a double-byte character is never folded.
-bool EqualsNoCase(std::string_view a, std::string_view b);
-
-} // namespace cp932
+#include "cp932/cp932.h"

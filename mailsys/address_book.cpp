@@ -1,6 +1,6 @@
 #include "address_book.h"
 
-#include "cp932.h"
+#include "charset.h"
 #include "fsutil.h"
 #include "profile.h"
 

@@ -1,9 +1,10 @@
 #include "message_builder.h"
 
-#include "cp932.h"
+#include "cp932/cp932.h"
 
 #include <gmime/gmime.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -50,7 +51,7 @@ std::string OneLine(std::string s)
 {
     for (size_t i = 0; i < s.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        if (IsCp932Lead(c) && i + 1 < s.size()) {
+        if (cp932::IsLeadByte(c) && i + 1 < s.size()) {
             ++i;  // a trail byte may be any value from 0x40 up; leave it
             continue;
         }
@@ -143,25 +144,62 @@ std::string EncodeSubject(const std::string &raw)
         if (fits)
             return folded;
     }
+    return EncodedWords(cp932, "Shift_JIS");
+}
+
+std::string EncodedWords(const std::string &text, const std::string &charset)
+{
     // 36 bytes give 48 base64 characters: "=?Shift_JIS?B?" + 48 + "?=" = 64,
     // so that even the first line with "Subject: " stays within 78.
     const size_t kChunk = 36;
+    bool utf8 = charset == "UTF-8";
+    auto charLength = [&](size_t at) -> size_t {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        size_t len = 1;
+        if (utf8)
+            len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        else if (cp932::IsLeadByte(c))
+            len = 2;
+        return std::min(len, text.size() - at);
+    };
     std::string out;
     size_t i = 0;
-    while (i < cp932.size()) {
+    while (i < text.size()) {
         size_t end = i;
-        while (end < cp932.size()) {
-            size_t len = IsCp932Lead(static_cast<unsigned char>(cp932[end])) && end + 1 < cp932.size() ? 2 : 1;
-            if (end + len - i > kChunk)
+        while (end < text.size()) {
+            size_t len = charLength(end);
+            if (end + len - i > kChunk && end > i)
                 break;
             end += len;
         }
         if (!out.empty())
             out += "\n ";
-        out += "=?Shift_JIS?B?" + Base64(cp932.substr(i, end - i)) + "?=";
+        out += "=?" + charset + "?B?" + Base64(text.substr(i, end - i)) + "?=";
         i = end;
     }
     return out;
+}
+
+static void SetAttachmentName(GMimePart *part, const std::string &utf8_name)
+{
+    // The RFC 2231 form (filename*=UTF-8''...) from GMime, in both headers.
+    g_mime_part_set_filename(part, utf8_name.c_str());
+    if (IsPlainAscii(utf8_name))
+        return;
+    // Japanese phones and older mailers read only the encoded-word form in
+    // the content type's name, as Japanese mailers write it: the name there
+    // is given again as RFC 2047 words (Shift_JIS when CP932 holds it, so
+    // pictographs in a name stay what they were; UTF-8 otherwise).
+    bool lossless = true;
+    std::string sjis = cp932::FromUtf8(utf8_name, '?', &lossless);
+    std::string words = lossless ? EncodedWords(OneLine(sjis), "Shift_JIS") : EncodedWords(utf8_name, "UTF-8");
+    GMimeObject *obj = GMIME_OBJECT(part);
+    GMimeContentType *type = g_mime_object_get_content_type(obj);
+    std::string raw = std::string(" ") + g_mime_content_type_get_media_type(type) + "/" +
+                      g_mime_content_type_get_media_subtype(type) + ";\n name=\"" + words + "\"\n";
+    GMimeHeader *h = g_mime_header_list_get_header(g_mime_object_get_header_list(obj), "Content-Type");
+    if (h)
+        g_mime_header_set_raw_value(h, raw.c_str());
 }
 
 std::string NewMessageId(const std::string &sender_address)
@@ -222,7 +260,7 @@ std::string BuildMessage(const OutgoingMail &mail, time_t now, const std::string
             Ref<GMimeDataWrapper> content(Wrap(a.data));
             g_mime_part_set_content(part.get(), content.get());
             g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
-            g_mime_part_set_filename(part.get(), a.file_name.c_str());
+            SetAttachmentName(part.get(), a.file_name);
             g_mime_multipart_add(mixed.get(), GMIME_OBJECT(part.get()));
         }
         g_mime_message_set_mime_part(msg.get(), GMIME_OBJECT(mixed.get()));

@@ -35,6 +35,11 @@ std::string SniffContentType(const std::string &data);
 // character boundary and at most 75 characters long, joined by folds.
 std::string EncodeSubject(const std::string &cp932);
 
+// RFC 2047 "B" encoded words in the charset named ("Shift_JIS" for CP932
+// bytes, "UTF-8"), each at most 75 characters and holding whole characters,
+// joined by folds.
+std::string EncodedWords(const std::string &text, const std::string &charset);
+
 // The whole message, lines ending in LF (the local form of a Maildir file).
 std::string BuildMessage(const OutgoingMail &mail, time_t now, const std::string &message_id);
 

@@ -1,7 +1,7 @@
 #include "profile.h"
 #include "text_util.h"
 
-#include "cp932.h"
+#include "charset.h"
 #include "fsutil.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "recipients.h"
 #include "text_util.h"
 
-#include "cp932.h"
+#include "cp932/cp932.h"
 #include "profile.h"
 
 #include <glib.h>
@@ -85,8 +85,8 @@ ULONG ResolveRecipients(const MapiRecipDesc *recips, ULONG count, const std::str
                                                                   : nullptr;
         if (!list)
             return MAPI_E_BAD_RECIPTYPE;
-        std::string name = Trim(Cp932ToUtf8(r.lpszName ? r.lpszName : ""));
-        std::string field = Trim(Cp932ToUtf8(r.lpszAddress ? r.lpszAddress : ""));
+        std::string name = Trim(cp932::ToUtf8(r.lpszName ? r.lpszName : ""));
+        std::string field = Trim(cp932::ToUtf8(r.lpszAddress ? r.lpszAddress : ""));
         std::string addr, shown;
         std::string name_addr;
         bool name_is_address = ParseAddress(name, &name_addr, &shown);

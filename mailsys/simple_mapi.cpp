@@ -5,7 +5,8 @@
 
 #include "address_book.h"
 #include "buffers.h"
-#include "cp932.h"
+#include "cp932/cp932.h"
+#include "failed_mail.h"
 #include "fsutil.h"
 #include "handoff.h"
 #include "maildir.h"
@@ -56,17 +57,20 @@ bool SessionProfile(LHANDLE handle, Profile *profile)
 
 bool IsDiskFull(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
 
-std::string FromCp932(const char *s) { return s ? Cp932ToUtf8(s) : std::string(); }
+std::string FromCp932(const char *s) { return s ? cp932::ToUtf8(s) : std::string(); }
 
-// A path from the caller is CP932; file names on Linux are UTF-8. The
-// converted path is tried first, the bytes as given second.
-std::string LocalPath(const char *cp932)
+// A path from the caller is the file system's own bytes and is opened as
+// given. Only when no file has that name is it read as CP932 (a caller that
+// converted its path to its text's code page) and tried as UTF-8.
+std::string LocalPath(const char *given)
 {
-    std::string utf8 = Cp932ToUtf8(cp932);
     struct stat st;
-    if (stat(utf8.c_str(), &st) == 0 || stat(cp932, &st) != 0)
+    if (stat(given, &st) == 0)
+        return given;
+    std::string utf8 = cp932::ToUtf8(given);
+    if (utf8 != given && stat(utf8.c_str(), &st) == 0)
         return utf8;
-    return cp932;
+    return given;
 }
 
 ULONG ReadAttachment(const MapiFileDesc &f, Attachment *out)
@@ -81,7 +85,15 @@ ULONG ReadAttachment(const MapiFileDesc &f, Attachment *out)
         return MAPI_E_ATTACHMENT_OPEN_FAILURE;
     if (ReadFile(path, &out->data) != 0)
         return MAPI_E_ATTACHMENT_OPEN_FAILURE;
-    std::string name = f.lpszFileName && *f.lpszFileName ? Cp932ToUtf8(f.lpszFileName) : BaseName(path);
+    // A name the caller gives is text (CP932); the path's last component is
+    // the file system's name, UTF-8 unless the file was found as CP932.
+    std::string name;
+    if (f.lpszFileName && *f.lpszFileName)
+        name = cp932::ToUtf8(f.lpszFileName);
+    else if (cp932::IsValidUtf8(BaseName(path)))
+        name = BaseName(path);
+    else
+        name = cp932::ToUtf8(BaseName(path));
     // The name the recipient sees is a name, never a path.
     name = BaseName(name);
     size_t bs = name.find_last_of('\\');
@@ -133,8 +145,12 @@ ULONG SendMail(const Profile &profile, const MapiMessage &msg)
         return IsDiskFull(err) ? MAPI_E_DISK_FULL : MAPI_E_FAILURE;
 
     if (!profile.send_command.empty()) {
-        if (!RunSendCommand(profile.send_command, file, profile.send_timeout))
-            return MAPI_E_FAILURE;  // the mail waits in the outbox
+        if (!RunSendCommand(profile.send_command, file, profile.send_timeout)) {
+            // Not sent: the mail leaves the outbox for failed/, so that the
+            // failure answered is true and another try sends exactly one.
+            MoveToFailed(file, FailedMaildirFor(profile.outbox));
+            return MAPI_E_FAILURE;
+        }
         // Sent: file it under Sent. If that fails it stays in the outbox,
         // which is still a sent mail, so the call succeeds.
         MoveToMaildirCur(file, profile.sent, nullptr);
@@ -146,11 +162,11 @@ ULONG SendMail(const Profile &profile, const MapiMessage &msg)
 // replaced by the address, which can be looked up again.
 RecipientOut ToCaller(ULONG cls, const std::string &name, const std::string &address)
 {
-    bool lossy = false;
-    std::string n = Utf8ToCp932(name, &lossy);
-    if ((lossy || n.empty()) && !address.empty())
+    bool lossless = true;
+    std::string n = cp932::FromUtf8(name, '?', &lossless);
+    if ((!lossless || n.empty()) && !address.empty())
         n = address;
-    return {cls, n, Utf8ToCp932(address)};
+    return {cls, n, cp932::FromUtf8(address)};
 }
 
 template <typename F>

@@ -2,6 +2,7 @@
 // program (the usual case: the caller's wxApp runs) and start wx themselves
 // in a program without it.
 #include "ui.h"
+#include "ui_text.h"
 #include "text_util.h"
 
 #include <gtk/gtk.h>
@@ -73,6 +74,18 @@ void SetNativeParent(wxDialog &dialog, uintptr_t handle)
         gtk_window_set_transient_for(GTK_WINDOW(dialog.GetHandle()), reinterpret_cast<GtkWindow *>(handle));
 }
 
+// OK and Cancel in the dialog's language (GTK's stock labels follow the
+// process locale, which a program may not have set).
+wxSizer *Buttons(wxDialog *dialog, const UiText &T)
+{
+    wxStdDialogButtonSizer *sizer = dialog->CreateStdDialogButtonSizer(wxOK | wxCANCEL);
+    if (wxWindow *ok = dialog->FindWindow(wxID_OK))
+        ok->SetLabel(T("OK"));
+    if (wxWindow *cancel = dialog->FindWindow(wxID_CANCEL))
+        cancel->SetLabel(T("Cancel"));
+    return sizer;
+}
+
 bool ValidAddress(const std::string &a)
 {
     return IsPlainAddress(a);
@@ -81,30 +94,31 @@ bool ValidAddress(const std::string &a)
 // Logon dialog: the sender's name and address.
 class LogonDialog : public wxDialog {
 public:
-    LogonDialog(wxWindow *parent, const Profile &profile)
-        : wxDialog(parent, wxID_ANY, "Mail system: set up the sender", wxDefaultPosition, wxDefaultSize,
+    LogonDialog(wxWindow *parent, const Profile &profile, const UiText &T)
+        : wxDialog(parent, wxID_ANY, T("Mail system: set up the sender"), wxDefaultPosition, wxDefaultSize,
                    wxDEFAULT_DIALOG_STYLE)
     {
         auto *top = new wxBoxSizer(wxVERTICAL);
         top->Add(new wxStaticText(this, wxID_ANY,
-                                  "Mail you send is signed with this name and address.\n"
-                                  "It is kept in the outbox folder of the mail system."),
+                                  T("Mail you send is signed with this name and address.\n"
+                                    "It is kept in the outbox folder of the mail system.")),
                  0, wxALL, 10);
         auto *grid = new wxFlexGridSizer(2, 6, 8);
         grid->AddGrowableCol(1);
-        grid->Add(new wxStaticText(this, wxID_ANY, "Your name:"), 0, wxALIGN_CENTER_VERTICAL);
+        grid->Add(new wxStaticText(this, wxID_ANY, T("Your name:")), 0, wxALIGN_CENTER_VERTICAL);
         m_name = new wxTextCtrl(this, wxID_ANY, U(profile.sender_name), wxDefaultPosition, wxSize(280, -1), 0,
                                 wxDefaultValidator, "sender_name");
         grid->Add(m_name, 1, wxEXPAND);
-        grid->Add(new wxStaticText(this, wxID_ANY, "Mail address:"), 0, wxALIGN_CENTER_VERTICAL);
+        grid->Add(new wxStaticText(this, wxID_ANY, T("Mail address:")), 0, wxALIGN_CENTER_VERTICAL);
         m_address = new wxTextCtrl(this, wxID_ANY, U(profile.sender_address), wxDefaultPosition, wxSize(280, -1), 0,
                                    wxDefaultValidator, "sender_address");
         grid->Add(m_address, 1, wxEXPAND);
         top->Add(grid, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
         top->Add(new wxStaticText(this, wxID_ANY,
-                                  U("Folders and a send command can be set later in\n" + ProfilePath())),
+                                  T("Folders and a send command can be set later in") + "\n" +
+                                      U(ProfilePath())),
                  0, wxALL, 10);
-        top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 10);
+        top->Add(Buttons(this, T), 0, wxEXPAND | wxALL, 10);
         SetSizerAndFit(top);
         Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) { e.Enable(ValidAddress(Address())); }, wxID_OK);
         Bind(wxEVT_BUTTON, &LogonDialog::OnOk, this, wxID_OK);
@@ -134,12 +148,13 @@ private:
 
 const char *const kWellNames[] = {"To", "Cc", "Bcc"};
 
+
 // Address book dialog: a searchable list of contacts and one or three
 // wells of chosen recipients.
 class AddressDialog : public wxDialog {
 public:
     AddressDialog(wxWindow *parent, const wxString &caption, int wells, const std::string &label,
-                  const AddressBook &book, const std::vector<AddressEntry> &preset)
+                  const AddressBook &book, const std::vector<AddressEntry> &preset, const UiText &T)
         : wxDialog(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
                    wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
           m_book(book)
@@ -151,12 +166,12 @@ public:
         m_search = new wxSearchCtrl(this, wxID_ANY, "", wxDefaultPosition, wxSize(260, -1), 0,
                                     wxDefaultValidator, "search");
         m_search->ShowCancelButton(true);
-        m_search->SetDescriptiveText("Search names and addresses");
+        m_search->SetDescriptiveText(T("Search names and addresses"));
         left->Add(m_search, 0, wxEXPAND | wxBOTTOM, 6);
         m_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(360, 300), wxLC_REPORT,
                                 wxDefaultValidator, "contacts");
-        m_list->AppendColumn("Name", wxLIST_FORMAT_LEFT, 170);
-        m_list->AppendColumn("Address", wxLIST_FORMAT_LEFT, 180);
+        m_list->AppendColumn(T("Name"), wxLIST_FORMAT_LEFT, 170);
+        m_list->AppendColumn(T("Address"), wxLIST_FORMAT_LEFT, 180);
         left->Add(m_list, 1, wxEXPAND);
         row->Add(left, 1, wxEXPAND | wxALL, 10);
 
@@ -165,7 +180,7 @@ public:
             right->AddGrowableCol(1);
             for (int i = 0; i < wells; ++i) {
                 right->AddGrowableRow(i);
-                wxString text = wells == 1 && !label.empty() ? U(label) : wxString(kWellNames[i]);
+                wxString text = wells == 1 && !label.empty() ? U(label) : T(kWellNames[i]);
                 auto *add = new wxButton(this, wxID_ANY, text + " ->", wxDefaultPosition, wxDefaultSize, 0,
                                          wxDefaultValidator, wxString::Format("add%d", i));
                 add->Bind(wxEVT_BUTTON, [this, i](wxCommandEvent &) { AddSelected(i); });
@@ -185,7 +200,7 @@ public:
                 m_entries.emplace_back();
             }
             right->AddSpacer(0);
-            auto *remove = new wxButton(this, wxID_ANY, "Remove", wxDefaultPosition, wxDefaultSize, 0,
+            auto *remove = new wxButton(this, wxID_ANY, T("Remove"), wxDefaultPosition, wxDefaultSize, 0,
                                         wxDefaultValidator, "remove");
             remove->Bind(wxEVT_BUTTON, [this](wxCommandEvent &) {
                 for (size_t i = 0; i < m_wells.size(); ++i)
@@ -195,8 +210,9 @@ public:
             row->Add(right, 1, wxEXPAND | wxTOP | wxBOTTOM | wxRIGHT, 10);
         }
         top->Add(row, 1, wxEXPAND);
-        top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 10);
+        top->Add(Buttons(this, T), 0, wxEXPAND | wxALL, 10);
         SetSizerAndFit(top);
+        m_group = T("(group)");
 
         for (const auto &e : preset) {
             int well = e.recip_class == 2 ? 1 : e.recip_class == 3 ? 2 : 0;
@@ -245,7 +261,7 @@ private:
             if (!match)
                 continue;
             long row = m_list->InsertItem(m_list->GetItemCount(), U(c.display_name));
-            m_list->SetItem(row, 1, c.is_group ? wxString("(group)") : U(c.emails.empty() ? "" : c.emails.front()));
+            m_list->SetItem(row, 1, c.is_group ? m_group : U(c.emails.empty() ? "" : c.emails.front()));
             m_shown.push_back(i);
         }
         if (m_list->GetItemCount() > 0)
@@ -296,6 +312,7 @@ private:
     }
 
     const AddressBook &m_book;
+    wxString m_group;  // what a group shows instead of an address
     wxSearchCtrl *m_search;
     wxListCtrl *m_list;
     std::vector<size_t> m_shown;  // contact index of each list row
@@ -309,7 +326,8 @@ DialogResult RunLogonDialog(uintptr_t parent, Profile *profile)
 {
     if (!EnsureWx())
         return DialogResult::Unavailable;
-    LogonDialog dialog(FindWxParent(parent), *profile);
+    UiText text;
+    LogonDialog dialog(FindWxParent(parent), *profile, text);
     SetNativeParent(dialog, parent);
     if (dialog.ShowModal() != wxID_OK)
         return DialogResult::Cancelled;
@@ -324,8 +342,9 @@ DialogResult RunAddressDialog(uintptr_t parent, const std::string &caption, int 
 {
     if (!EnsureWx())
         return DialogResult::Unavailable;
-    AddressDialog dialog(FindWxParent(parent), caption.empty() ? wxString("Address Book") : U(caption), wells,
-                         label, book, preset);
+    UiText text;
+    AddressDialog dialog(FindWxParent(parent), caption.empty() ? text("Address Book") : U(caption), wells,
+                         label, book, preset, text);
     SetNativeParent(dialog, parent);
     if (dialog.ShowModal() != wxID_OK)
         return DialogResult::Cancelled;

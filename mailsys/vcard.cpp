@@ -1,6 +1,7 @@
 #include "vcard.h"
 
-#include "cp932.h"
+#include "charset.h"
+#include "cp932/cp932.h"
 
 #include <algorithm>
 #include <cctype>
@@ -193,7 +194,7 @@ std::string DecodeValue(const Property &prop)
         return CharsetToUtf8(raw, charset);
     // Phones write Shift_JIS without saying so; UTF-8 is the rule otherwise.
     if (!IsValidUtf8(raw))
-        return Cp932ToUtf8(raw);
+        return cp932::ToUtf8(raw);
     return raw;
 }
 

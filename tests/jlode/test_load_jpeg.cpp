@@ -1,5 +1,7 @@
 // The LoadJPEG contract: header, block size and ownership, the moment the
 // previous block is released, refusals, and what is left untouched on failure.
+#include <sys/stat.h>
+
 #include <cstring>
 #include <vector>
 
@@ -306,6 +308,47 @@ TEST(LoadJpeg, MalformedTablesAndFramesAreRefusedOrSafe) {
     for (int i = 0; i < 64; ++i) out[i] = 0;
   });
   EXPECT_EQ(ExpectSameAsReference(emptyDc, "empty DC table"), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The path is the file system's own bytes: a picture named in Japanese in a
+// folder named in Japanese opens as it is named.
+TEST(LoadJpeg, JapaneseFolderAndFileName) {
+  TempDir dir;
+  std::string folder = dir.path() + "/ドキュメント";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  auto file = Small(5, 3);
+  ASSERT_TRUE(WriteFile((folder + "/写真.jpg").c_str(), file));
+  Decoded d = Load(folder + "/写真.jpg");
+  ASSERT_EQ(d.ok, 1);
+  EXPECT_EQ(d.width, 5);
+  EXPECT_EQ(d.height, 3);
+  std::free(d.block);
+}
+
+// A DHT segment that holds a single table: its counts may use the body up
+// to its last byte, and one code more than the body holds is refused.
+TEST(LoadJpeg, OneTableDhtCountsAgainstItsBody) {
+  auto file = Small(16, 16);
+  struct Case {
+    int extraBody;  // body bytes after the counts, minus the codes counted
+    int ok;
+  };
+  for (Case c : {Case{0, 1}, Case{-1, 0}}) {
+    const int codes = 12;
+    std::vector<uint8_t> body{0x00};  // class 0, table 0
+    for (int i = 0; i < 16; ++i) body.push_back(i == 3 ? codes : 0);
+    for (int i = 0; i < codes + c.extraBody; ++i) body.push_back(static_cast<uint8_t>(i));
+    size_t len = body.size() + 2;
+    std::vector<uint8_t> seg{0xFF, 0xC4, static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len)};
+    seg.insert(seg.end(), body.begin(), body.end());
+    auto f = file;
+    f.insert(f.begin() + 2, seg.begin(), seg.end());  // right after SOI
+    EXPECT_EQ(ExpectSameAsReference(f, "one-table DHT"), c.ok) << c.extraBody;
+  }
 }
 
 }  // namespace

@@ -138,7 +138,73 @@ TEST_F(MailApi, AttachmentTypesNamesAndPlainMail)
     EXPECT_EQ(m["att0_hex"], Hex(bmp));
     EXPECT_EQ(m["att1_type"], "application/octet-stream");
     EXPECT_EQ(m["att1_name_hex"], Hex("ファイル.txt"));
+    // The name in both forms: RFC 2231 (read above) and, for phones, RFC 2047
+    // words in the content type carrying the CP932 bytes.
+    EXPECT_EQ(m["att1_ctname_hex"], Hex(shown));
+    EXPECT_EQ(m["att1_ctname_charsets"], "shift_jis");
+    EXPECT_EQ(m["att0_ctname_hex"], Hex("pic.BMP"));
+    EXPECT_EQ(m["att0_ctname_charsets"], "");
     EXPECT_EQ(m["att1_hex"], Hex(other));
+    MAPILogoff(h, 0, 0, 0);
+}
+
+// A path is the file system's own bytes: a picture with a Japanese name in a
+// Japanese folder is attached under its own name, and a UTF-8 path whose
+// bytes also read as CP932 opens the file it names, not the one its CP932
+// reading names. A path written in CP932 is still found.
+TEST_F(MailApi, PathsAreTheFileSystemsBytes)
+{
+    LHANDLE h = Logon();
+    std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "picture" + "\xFF\xD9";
+    std::string folder = home.root + "/ドキュメント";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    std::string inFolder = folder + "/写真.jpg";
+    WriteText(inFolder, jpeg);
+    // "写真.jpg" in UTF-8 reads as "蜀咏悄.jpg" in CP932: a decoy by that name.
+    std::string real = home.root + "/写真.jpg", decoy = home.root + "/蜀咏悄.jpg";
+    WriteText(real, "real");
+    WriteText(decoy, "decoy");
+    std::string oldStyle = Cp932(home.root + "/ファイル.bin");
+    WriteText(home.root + "/ファイル.bin", "converted");
+    auto to = Recip(MAPI_TO, "x@example.com");
+    ASSERT_EQ(Send(h, {to}, "s", "t", {File(S(inFolder)), File(S(real)), File(S(oldStyle))}), 0u);
+    auto m = ReadMail(home.outbox + "/new/" + home.NewMail()[0]);
+    EXPECT_EQ(m["att0_type"], "image/jpeg");
+    EXPECT_EQ(m["att0_name_hex"], Hex("写真.jpg"));
+    EXPECT_EQ(m["att0_hex"], Hex(jpeg));
+    EXPECT_EQ(m["att1_name_hex"], Hex("写真.jpg"));
+    EXPECT_EQ(m["att1_hex"], Hex("real"));
+    EXPECT_EQ(m["att2_name_hex"], Hex("ファイル.bin"));
+    EXPECT_EQ(m["att2_hex"], Hex("converted"));
+    MAPILogoff(h, 0, 0, 0);
+}
+
+// Long names with pictographs are split into several encoded words at
+// character boundaries; a name CP932 cannot hold is given in UTF-8 words.
+TEST_F(MailApi, AttachmentNamesAsEncodedWords)
+{
+    LHANDLE h = Logon();
+    std::string pic = home.root + "/pic.jpg";
+    WriteText(pic, "\xFF\xD8\xFF\xE0 jpeg");
+    std::string longName = Cp932("携帯で撮った夏休みの写真") + "\xF8\x9F\xF9\xFC" + Cp932("その二、海と山と空.jpg");
+    std::string hangul = home.root + "/사진.bin";  // a UTF-8 file name
+    WriteText(hangul, "x");
+    ASSERT_EQ(Send(h, {Recip(MAPI_TO, "x@example.com")}, "", "",
+                   {File(S(pic), S(longName)), File(S(hangul))}),
+              0u);
+    std::string file = home.outbox + "/new/" + home.NewMail()[0];
+    auto m = ReadMail(file);
+    EXPECT_EQ(m["defects"], "0");
+    EXPECT_EQ(m["att0_ctname_hex"], Hex(longName));
+    EXPECT_EQ(m["att0_ctname_charsets"], "shift_jis");
+    EXPECT_EQ(m["att1_ctname_hex"], Hex("사진.bin"));
+    EXPECT_EQ(m["att1_ctname_charsets"], "utf-8");
+    EXPECT_EQ(m["att1_name_hex"], Hex("사진.bin"));
+    // No header line grows past 78 characters.
+    std::istringstream lines(ReadText(file));
+    std::string line;
+    while (std::getline(lines, line) && !line.empty())
+        EXPECT_LE(line.size(), 78u) << line;
     MAPILogoff(h, 0, 0, 0);
 }
 

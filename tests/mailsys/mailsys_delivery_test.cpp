@@ -157,9 +157,13 @@ TEST(MailDelivery, HandOffThroughMsmtpToSmtpServer)
     MAPILogoff(h, 0, 0, 0);
 }
 
-TEST(MailDelivery, FailedHandOffKeepsMailInOutbox)
+// A failed hand-off used to leave the mail in the outbox while the caller
+// was told that nothing was sent; a retry then queued a second copy. The
+// mail now moves to failed/ beside the outbox, and a retry sends one mail.
+TEST(MailDelivery, FailedHandOffMovesMailToFailed)
 {
     TempHome home(false);
+    std::string failed = home.root + "/data/tegamiya-mail/failed";
     // A port nothing listens on: the server is gone.
     int port = 0;
     {
@@ -171,18 +175,46 @@ TEST(MailDelivery, FailedHandOffKeepsMailInOutbox)
     home.WriteProfile("address = taro@example.jp\nsend_command = msmtp --host=127.0.0.1 --port=" +
                       std::to_string(port) + " --auth=off --tls=off --read-envelope-from -t\n");
     LHANDLE h = Logon();
-    EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}), ULONG(MAPI_E_FAILURE));
-    EXPECT_EQ(home.NewMail().size(), 1u);
+    EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}, "first", "body"), ULONG(MAPI_E_FAILURE));
+    EXPECT_TRUE(home.NewMail().empty());
     EXPECT_TRUE(Files(home.sent + "/cur").empty());
+    auto kept = Files(failed + "/new");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadMail(failed + "/new/" + kept[0])["to"], "to@example.com");
     MAPILogoff(h, 0, 0, 0);
 
-    // A command that hangs is stopped after the timeout.
+    // A command that hangs is stopped after the timeout; its mail goes the
+    // same way.
     home.WriteProfile("address = taro@example.jp\nsend_command = sleep 30\nsend_timeout = 1\n");
     h = Logon();
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}), ULONG(MAPI_E_FAILURE));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-    EXPECT_EQ(home.NewMail().size(), 2u);
+    EXPECT_TRUE(home.NewMail().empty());
+    EXPECT_EQ(Files(failed + "/new").size(), 2u);
+    MAPILogoff(h, 0, 0, 0);
+
+    // Another try with a server that answers delivers exactly one mail.
+    std::string received = home.root + "/received";
+    mkdir(received.c_str(), 0700);
+    SmtpServer server(received);
+    ASSERT_GT(server.port, 0);
+    home.WriteProfile("address = taro@example.jp\nsend_command = msmtp --host=127.0.0.1 --port=" +
+                      std::to_string(server.port) + " --auth=off --tls=off --read-envelope-from -t\n");
+    h = Logon();
+    EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}, "first", "body"), 0u);
+    EXPECT_TRUE(FileExists(received + "/1.eml"));
+    EXPECT_FALSE(FileExists(received + "/2.eml"));
+    EXPECT_TRUE(home.NewMail().empty());
+    EXPECT_EQ(Files(home.sent + "/cur").size(), 1u);
+    MAPILogoff(h, 0, 0, 0);
+
+    // Mail waiting without a send command stays in the outbox.
+    home.WriteProfile("address = taro@example.jp\n");
+    h = Logon();
+    EXPECT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com")}), 0u);
+    EXPECT_EQ(home.NewMail().size(), 1u);
+    EXPECT_EQ(Files(failed + "/new").size(), 2u);
     MAPILogoff(h, 0, 0, 0);
 }
 

@@ -4,6 +4,7 @@
 // found by name and driven with the events a user's input would send.
 #include "book_fixture.h"
 #include "test_support.h"
+#include "ui_text.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -17,6 +18,7 @@
 #include <wx/textctrl.h>
 
 #include <functional>
+#include <optional>
 #include <iconv.h>
 
 using namespace mailsys_test;
@@ -245,6 +247,114 @@ TEST_F(Dialogs, AddressBookWithOneWellAndCancel)
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(out, nullptr);
     MAPILogoff(h, 0, 0, 0);
+}
+
+// The language of the dialogs follows the environment as gettext reads it.
+TEST(DialogLanguage, WantedLanguagesFollowTheEnvironment)
+{
+    struct Case {
+        const char *language, *lc_all, *lc_messages, *lang;
+        std::vector<std::string> want;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, "ja_JP.UTF-8", {"ja_JP", "ja"}},
+        {nullptr, nullptr, "ja_JP.eucJP@x", "en_US.UTF-8", {"ja_JP", "ja"}},
+        {nullptr, "en_GB.UTF-8", "ja_JP.UTF-8", "ja_JP.UTF-8", {"en_GB", "en"}},
+        {"fr:ja", nullptr, nullptr, "de_DE.UTF-8", {"fr", "ja", "de_DE", "de"}},
+        {"ja", nullptr, nullptr, "C.UTF-8", {}},  // LANGUAGE is ignored in the C locale
+        {nullptr, nullptr, nullptr, "POSIX", {}},
+        {nullptr, "", "", "", {}},
+        {nullptr, nullptr, nullptr, "ja", {"ja"}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(mailsys::WantedLanguages(c.language, c.lc_all, c.lc_messages, c.lang), c.want)
+            << (c.lang ? c.lang : "-");
+}
+
+// Sets the locale variables for the life of the object.
+class Language {
+public:
+    explicit Language(const char *lang)
+    {
+        for (const char *v : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+            const char *old = getenv(v);
+            m_saved.push_back({v, old ? std::optional<std::string>(old) : std::nullopt});
+            unsetenv(v);
+        }
+        setenv("LANG", lang, 1);
+    }
+    ~Language()
+    {
+        for (auto &[name, value] : m_saved)
+            value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    }
+
+private:
+    std::vector<std::pair<const char *, std::optional<std::string>>> m_saved;
+};
+
+// The address book speaks Japanese in a Japanese locale (from the catalogue
+// built beside the library) and English in any other.
+TEST_F(Dialogs, AddressBookInTheUsersLanguage)
+{
+    LHANDLE h = Logon();
+    struct Seen {
+        wxString title, to, cancel, remove;
+    };
+    auto run = [&](const char *caption) {
+        Seen seen;
+        DialogScript script([&](wxDialog *d) {
+            seen.to = Find<wxButton>(d, "add0")->GetLabel();
+            seen.remove = Find<wxButton>(d, "remove")->GetLabel();
+            seen.cancel = d->FindWindow(wxID_CANCEL)->GetLabel();
+            if (caption)
+                Shot("address_ja");
+            ClickId(d, wxID_CANCEL);
+        });
+        std::vector<MapiRecipDesc> preset = {Recip(MAPI_TO, "Hanako Suzuki"), Recip(MAPI_BCC, "bcc@example.com")};
+        ULONG n = 0;
+        lpMapiRecipDesc out = nullptr;
+        EXPECT_EQ(MAPIAddress(h, Window(), const_cast<char *>(caption), 3, nullptr, 2, preset.data(), 0, 0, &n,
+                              &out),
+                  ULONG(MAPI_USER_ABORT));
+        seen.title = script.title;
+        return seen;
+    };
+    {
+        Language ja("ja_JP.UTF-8");
+        Seen s = run(nullptr);
+        EXPECT_EQ(s.title, wxString::FromUTF8("アドレス帳"));
+        EXPECT_EQ(s.to, wxString::FromUTF8("宛先 ->"));
+        EXPECT_EQ(s.remove, wxString::FromUTF8("削除"));
+        EXPECT_EQ(s.cancel, wxString::FromUTF8("キャンセル"));
+        std::string caption = Cp932("アドレス帳");
+        EXPECT_EQ(run(caption.c_str()).title, wxString::FromUTF8("アドレス帳"));
+    }
+    {
+        Language en("en_US.UTF-8");
+        Seen s = run(nullptr);
+        EXPECT_EQ(s.title, "Address Book");
+        EXPECT_EQ(s.to, "To ->");
+        EXPECT_EQ(s.cancel, "Cancel");
+    }
+    MAPILogoff(h, 0, 0, 0);
+}
+
+TEST_F(Dialogs, LogonDialogInJapanese)
+{
+    TempHome fresh(false);
+    Language ja("ja_JP.UTF-8");
+    wxString ok;
+    DialogScript script([&](wxDialog *d) {
+        ok = d->FindWindow(wxID_CANCEL)->GetLabel();
+        Type(Find<wxTextCtrl>(d, "sender_name"), wxString::FromUTF8("鈴木 花子"));
+        Type(Find<wxTextCtrl>(d, "sender_address"), "hanako@example.jp");
+        Shot("logon_ja");
+        ClickId(d, wxID_CANCEL);
+    });
+    LHANDLE h = 0;
+    EXPECT_EQ(MAPILogon(0, nullptr, nullptr, MAPI_LOGON_UI, 0, &h), ULONG(MAPI_USER_ABORT));
+    EXPECT_EQ(script.title, wxString::FromUTF8("メールシステム: 差出人の設定"));
+    EXPECT_EQ(ok, wxString::FromUTF8("キャンセル"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The address book's vCard reader on awkward real-world files, lookups by
 // name, address parsing, and the subject's encoded words.
 #include "address_book.h"
-#include "cp932.h"
+#include "cp932/cp932.h"
 #include "message_builder.h"
 #include "recipients.h"
 
@@ -170,7 +170,7 @@ TEST(Subject, EncodedWordsSplitAtCharacterBoundaries)
         // The word ends on a character boundary.
         size_t k = 0;
         while (k < bytes.size())
-            k += IsCp932Lead(static_cast<unsigned char>(bytes[k])) ? 2 : 1;
+            k += cp932::IsLeadByte(static_cast<unsigned char>(bytes[k])) ? 2 : 1;
         EXPECT_EQ(k, bytes.size());
         decoded += bytes;
         pos = end;
@@ -195,22 +195,6 @@ TEST(Subject, EncodedWordsSplitAtCharacterBoundaries)
     EXPECT_EQ(unfolded, words);
     // A word no header line can hold goes as encoded words.
     EXPECT_EQ(EncodeSubject(std::string(2000, 'x')).rfind("=?Shift_JIS?B?", 0), 0u);
-}
-
-TEST(Cp932, TolerantBothWays)
-{
-    EXPECT_EQ(Cp932ToUtf8("\xF0\x40"), "\xEE\x80\x80");  // user-defined area -> private use
-    std::string pictographs;
-    for (int lead : {0xF8, 0xF9})
-        for (int trail = 0x40; trail <= 0xFC; ++trail)
-            if (trail != 0x7F)
-                pictographs += {static_cast<char>(lead), static_cast<char>(trail)};
-    EXPECT_EQ(Utf8ToCp932(Cp932ToUtf8(pictographs)), pictographs);
-    EXPECT_EQ(Cp932ToUtf8("a\x82"), "a\xEF\xBF\xBD");     // cut character
-    EXPECT_EQ(Cp932ToUtf8("\xA0z"), "\xEF\xBF\xBDz");     // byte that is no character
-    bool lossy = false;
-    EXPECT_EQ(Utf8ToCp932("x\xF0\x9F\x98\x80y", &lossy), "x?y");
-    EXPECT_TRUE(lossy);
 }
 
 }  // namespace

@@ -63,6 +63,17 @@ def report(path):
         data = a.get_payload(decode=True) or b""
         out[f"att{i}_name_hex"] = (a.get_filename() or "").encode("utf-8").hex()
         out[f"att{i}_type"] = a.get_content_type()
+        # The content type's name as encoded words (RFC 2047): raw bytes and
+        # their charsets, as a phone reading only that form gets them.
+        ctname = a.get_param("name", header="content-type")
+        if isinstance(ctname, str):
+            raw, charsets = b"", set()
+            for part, cs in email.header.decode_header(ctname):
+                raw += part if isinstance(part, bytes) else part.encode("ascii")
+                if cs:
+                    charsets.add(cs)
+            out[f"att{i}_ctname_hex"] = raw.hex()
+            out[f"att{i}_ctname_charsets"] = ",".join(sorted(charsets))
         out[f"att{i}_size"] = str(len(data))
         out[f"att{i}_sha256"] = hashlib.sha256(data).hexdigest()
         if len(data) <= 200000:

@@ -1,4 +1,4 @@
-#include "app/cp932.h"
+#include "cp932/cp932.h"
 
 #include <iconv.h>
 

@@ -1,0 +1,82 @@
+#include "cp932/cp932.h"
+
+#include <gtest/gtest.h>
+
+TEST(Cp932, RoundTripsKanjiKanaAndUserDefinedArea)
+{
+    // "表" has 0x5C as trail byte; half-width katakana are single bytes.
+    std::string sjis = "\x95\x5C\xB6\xC0\xB6\xC5\x82\xA0" "A\r\n";
+    std::string utf8 = cp932::ToUtf8(sjis);
+    EXPECT_EQ(utf8, "表ｶﾀｶﾅあA\r\n");
+    EXPECT_EQ(cp932::FromUtf8(utf8), sjis);
+    // Pictograph codes map to the private-use area and back.
+    EXPECT_EQ(cp932::ToUtf8("\xF8\x9F"), "\xEE\x98\xBE"); // U+E63E
+    EXPECT_EQ(cp932::FromUtf8("\xEE\x98\xBE"), "\xF8\x9F");
+    EXPECT_EQ(cp932::ToUtf8("\xF9\xFC"), "\xEE\x9D\x97");  // U+E757
+    // The full-width tilde is 0x8160.
+    EXPECT_EQ(cp932::FromUtf8("～"), "\x81\x60");
+}
+
+TEST(Cp932, BadInputIsReplacedNotDropped)
+{
+    // A lone lead byte at the end, and a byte that starts no character.
+    EXPECT_EQ(cp932::ToUtf8("a\x82"), "a\xEF\xBF\xBD");
+    EXPECT_EQ(cp932::ToUtf8("\xA0z"), "\xEF\xBF\xBDz");
+    bool lossless = true;
+    EXPECT_EQ(cp932::FromUtf8("x😀y", '?', &lossless), "x?y");
+    EXPECT_FALSE(lossless);
+    EXPECT_EQ(cp932::FromUtf8("a\xC3(b"), "a?(b"); // broken UTF-8
+}
+
+TEST(Cp932, Utf8ValidityAndCaseFolding)
+{
+    EXPECT_TRUE(cp932::IsValidUtf8("ｶﾀｶﾅ and ascii"));
+    EXPECT_FALSE(cp932::IsValidUtf8("\x82\xA0"));
+    EXPECT_FALSE(cp932::IsValidUtf8("\xED\xA0\x80")); // a surrogate
+    EXPECT_FALSE(cp932::IsValidUtf8("\xC0\xAF"));     // overlong
+    EXPECT_TRUE(cp932::EqualsNoCase("Mail Address", "MAIL address"));
+    EXPECT_FALSE(cp932::EqualsNoCase("\x83\x41", "\x83\x61"));
+}
+
+TEST(Cp932, UserDefinedAreaRoundTrips)
+{
+    EXPECT_EQ(cp932::ToUtf8("\xF0\x40"), "\xEE\x80\x80"); // first code -> U+E000
+    std::string pictographs;
+    for (int lead : {0xF8, 0xF9})
+        for (int trail = 0x40; trail <= 0xFC; ++trail)
+            if (trail != 0x7F)
+                pictographs += {static_cast<char>(lead), static_cast<char>(trail)};
+    EXPECT_EQ(cp932::FromUtf8(cp932::ToUtf8(pictographs)), pictographs);
+}
+
+// A lead byte whose next byte cannot be its trail byte is one replacement
+// character, and that next byte is read again as a character of its own:
+// an angle bracket or a line break after a stray lead byte is never lost.
+struct StrayLead {
+    const char *cp932;
+    const char *utf8;
+};
+
+class Cp932StrayLead : public testing::TestWithParam<StrayLead> {};
+
+TEST_P(Cp932StrayLead, NextByteIsReadAgain)
+{
+    EXPECT_EQ(cp932::ToUtf8(GetParam().cp932), GetParam().utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Cp932StrayLead,
+    testing::Values(StrayLead{"\x81<a@b.c>", "\xEF\xBF\xBD<a@b.c>"},
+                    StrayLead{"abc\x81\nxyz", "abc\xEF\xBF\xBD\nxyz"},
+                    // Trail bytes at the edges of their ranges: 0x3F and
+                    // 0x7F are not trail bytes, 0x40, 0x7E, 0x80 and 0xFC are.
+                    StrayLead{"\x82\x3F", "\xEF\xBF\xBD?"},
+                    StrayLead{"\x82\x7F", "\xEF\xBF\xBD\x7F"},
+                    StrayLead{"\x81\x40", "\xE3\x80\x80"},      // ideographic space
+                    StrayLead{"\x81\x7E", "\xC3\x97"},          // multiplication sign
+                    StrayLead{"\x81\x80", "\xC3\xB7"},          // division sign
+                    StrayLead{"\xF9\xFC", "\xEE\x9D\x97"},      // last user-defined code
+                    StrayLead{"\x82\xFD", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+                    // A lead byte before another lead byte: the second one
+                    // starts the next character.
+                    StrayLead{"\x81\x0A\x82\xA0", "\xEF\xBF\xBD\n\xE3\x81\x82"}));
