@@ -158,20 +158,17 @@ WindowPlacement CMainFrame::GetWindowPlacement() const
     wp.showCmd = IsIconized() ? SW_SHOWMINIMIZED : IsMaximized() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
     wp.minX = wp.minY = wp.maxX = wp.maxY = -1;
     wxRect r = (IsMaximized() || IsIconized()) ? m_normalRect : GetRect();
-    wp.left = r.x;
-    wp.top = r.y;
-    wp.right = r.x + r.width;
-    wp.bottom = r.y + r.height;
+    SetNormalRect(wp, r.x, r.y, r.width, r.height);
     return wp;
 }
 
 void CMainFrame::SetWindowPlacement(const WindowPlacement &wp)
 {
-    wxRect r(wp.left, wp.top, wp.right - wp.left, wp.bottom - wp.top);
-    if (r.width > 0 && r.height > 0)
-        SetSize(r);
+    // A size that does not fit (a corrupt record) is ignored.
+    if (auto size = NormalSize(wp))
+        SetSize(wp.left, wp.top, size->width, size->height);
     else
-        Move(r.x, r.y);
+        Move(wp.left, wp.top);
     m_normalRect = GetRect();
     if (wp.showCmd == SW_SHOWMAXIMIZED)
         Maximize(true);

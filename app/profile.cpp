@@ -1,6 +1,6 @@
 #include "app/profile.h"
 
-#include "app/cp932.h"
+#include "app/profile_text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,139 +11,145 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <ctime>
+#include <memory>
+#include <mutex>
 #include <optional>
-#include <sstream>
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
+namespace fs = std::filesystem;
 
-std::string_view Trim(std::string_view s)
+int (*g_fsync)(int) = ::fsync;
+
+// The last settings text read, kept so that the many reads of one file in a
+// row (about twenty at start-up) parse it once. It is used again only while
+// the file is provably the same: same file, size, modification and change
+// times, and those times at least a second older than the read, so that a
+// change made later in the same clock tick cannot hide behind equal times.
+// A file that changed recently is read again and compared by content.
+struct Cache {
+    std::string path;
+    struct stat st {};
+    timespec readAt{};
+    size_t hash = 0;
+    std::shared_ptr<const ProfileText> doc;
+};
+std::mutex g_cacheMutex;
+Cache g_cache;
+
+bool SameTime(const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+bool SameFile(const struct stat &a, const struct stat &b)
 {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
-        --e;
-    return s.substr(b, e - b);
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           SameTime(a.st_mtim, b.st_mtim) && SameTime(a.st_ctim, b.st_ctim);
 }
 
-// The file as lines (without their line ends) and a possible byte-order mark.
-struct Document {
-    std::string bom;
-    std::vector<std::string> lines;
-};
-
-enum class LineKind { Other, Section, Key };
-
-struct Parsed {
-    LineKind kind = LineKind::Other;
-    std::string_view name;  // section or key name
-    std::string_view value; // key value (trimmed)
-};
-
-Parsed ParseLine(std::string_view line)
+void ForgetCache()
 {
-    Parsed p;
-    std::string_view t = Trim(line);
-    if (!t.empty() && t[0] == '[') {
-        size_t close = t.find(']');
-        p.kind = LineKind::Section;
-        p.name = Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-        return p;
-    }
-    size_t eq = t.find('=');
-    if (eq == std::string_view::npos)
-        return p;
-    p.kind = LineKind::Key;
-    p.name = Trim(t.substr(0, eq));
-    p.value = Trim(t.substr(eq + 1));
-    return p;
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    g_cache = Cache{};
 }
 
-std::optional<Document> Load(const std::string &path)
+// The file's text, or nothing when it is missing or cannot be read.
+std::shared_ptr<const ProfileText> Load(const std::string &path)
 {
-    Document doc;
     if (path.empty())
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    std::string data = ss.str();
-    std::string_view rest(data);
-    if (rest.substr(0, kBom.size()) == kBom) {
-        doc.bom = std::string(kBom);
-        rest.remove_prefix(kBom.size());
+        return nullptr;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return nullptr;
     }
-    while (!rest.empty()) {
-        size_t nl = rest.find('\n');
-        std::string_view line = rest.substr(0, nl);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        doc.lines.emplace_back(line);
-        if (nl == std::string_view::npos)
-            break;
-        rest.remove_prefix(nl + 1);
+    {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        if (g_cache.doc && g_cache.path == path && SameFile(g_cache.st, st) &&
+            st.st_ctim.tv_sec + 1 < g_cache.readAt.tv_sec) {
+            close(fd);
+            return g_cache.doc;
+        }
     }
-    return doc;
-}
-
-// Index range [begin, end) of the body lines of the first section named
-// `section`, or nullopt when there is none.
-struct Range {
-    size_t header, begin, end;
-};
-
-std::optional<Range> FindSection(const Document &doc, std::string_view section)
-{
-    for (size_t i = 0; i < doc.lines.size(); ++i) {
-        Parsed p = ParseLine(doc.lines[i]);
-        if (p.kind != LineKind::Section || !cp932::EqualsNoCase(p.name, section))
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::string data;
+    if (S_ISREG(st.st_mode) && st.st_size > 0)
+        data.reserve(static_cast<size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
             continue;
-        size_t j = i + 1;
-        while (j < doc.lines.size() && ParseLine(doc.lines[j]).kind != LineKind::Section)
-            ++j;
-        return Range{i, i + 1, j};
+        if (n < 0) {
+            close(fd);
+            return nullptr;
+        }
+        if (n == 0)
+            break;
+        data.append(buf, static_cast<size_t>(n));
     }
-    return std::nullopt;
+    close(fd);
+    size_t hash = std::hash<std::string_view>{}(data);
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    if (!(g_cache.doc && g_cache.path == path && g_cache.hash == hash))
+        g_cache.doc = std::make_shared<const ProfileText>(ParseProfileText(data));
+    g_cache.path = path;
+    g_cache.st = st;
+    g_cache.readAt = now;
+    g_cache.hash = hash;
+    return g_cache.doc;
 }
 
-std::optional<size_t> FindKey(const Document &doc, const Range &r, std::string_view key)
+bool Exists(const std::string &path)
 {
-    for (size_t i = r.begin; i < r.end; ++i) {
-        Parsed p = ParseLine(doc.lines[i]);
-        if (p.kind == LineKind::Key && cp932::EqualsNoCase(p.name, key))
-            return i;
-    }
-    return std::nullopt;
+    std::error_code ec;
+    return fs::exists(fs::status(path, ec));
 }
 
-// A value enclosed in a matching pair of quotes reads without them.
-std::string_view Unquote(std::string_view v)
+bool Save(const std::string &path, const ProfileText &doc, bool createFolders)
 {
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        return v.substr(1, v.size() - 2);
-    return v;
-}
-
-bool Save(const std::string &path, const Document &doc, bool createFolders)
-{
-    std::string data = doc.bom;
-    for (const std::string &line : doc.lines) {
-        data += line;
-        data += "\r\n";
-    }
     if (createFolders) {
         std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+        fs::create_directories(fs::path(path).parent_path(), ec);
     }
-    return WriteFileAtomically(path, data);
+    bool ok = WriteFileAtomically(path, SerialiseProfileText(doc));
+    int err = errno;
+    ForgetCache();
+    errno = err;
+    return ok;
+}
+
+// Where a write of `path` goes: through every symbolic link to the file it
+// names, so that a settings file kept elsewhere and linked stays a link and
+// the real file gets the change. Nothing for a loop of links.
+std::optional<fs::path> WriteTarget(const std::string &path)
+{
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec)))
+            return p;
+        fs::path to = fs::read_symlink(p, ec);
+        if (ec)
+            return std::nullopt;
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return std::nullopt;
 }
 
 } // namespace
+
+namespace profile_testing {
+int (*SetFsync(int (*fn)(int)))(int)
+{
+    auto old = g_fsync;
+    g_fsync = fn ? fn : ::fsync;
+    return old;
+}
+} // namespace profile_testing
 
 int LeadingDecimal(std::string_view text)
 {
@@ -160,21 +166,35 @@ int LeadingDecimal(std::string_view text)
 
 bool WriteFileAtomically(const std::string &path, std::string_view data)
 {
-    namespace fs = std::filesystem;
     if (path.empty())
         return false;
-    fs::path target(path);
-    fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = mkstemp(tmpl.data());
-    if (fd < 0)
+    std::optional<fs::path> resolved = WriteTarget(path);
+    if (!resolved) {
+        errno = ELOOP;
         return false;
+    }
+    const fs::path &target = *resolved;
+    fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // The folder is opened first: the rename is only durable once the folder
+    // is synchronised, and a folder that cannot be opened for that is found
+    // out before anything has changed.
+    int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return false;
+    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    int fd = mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        close(dfd);
+        errno = err;
+        return false;
+    }
     bool ok = true;
     errno = 0;
     // Keep the permissions of the file being replaced; a new file gets the
     // usual 0666 less the umask.
     struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
+    if (stat(target.c_str(), &st) == 0) {
         ok = fchmod(fd, st.st_mode & 07777) == 0;
     } else {
         mode_t mask = umask(0);
@@ -194,25 +214,28 @@ bool WriteFileAtomically(const std::string &path, std::string_view data)
         p += n;
         left -= static_cast<size_t>(n);
     }
-    if (ok && fsync(fd) != 0)
+    if (ok && g_fsync(fd) != 0)
         ok = false;
     if (close(fd) != 0)
         ok = false;
-    if (ok && rename(tmpl.c_str(), path.c_str()) != 0)
+    if (ok && rename(tmpl.c_str(), target.c_str()) != 0)
         ok = false;
     if (!ok) {
         int err = errno; // the caller may report why
         unlink(tmpl.c_str());
+        close(dfd);
         errno = err;
         return false;
     }
-    // Make the rename itself durable.
-    int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
-    }
-    return true;
+    // Make the rename itself durable. A failure here means the new text may
+    // be lost in a crash: the write has failed. A file system that offers no
+    // synchronisation of folders (EINVAL) has nothing better to give.
+    if (g_fsync(dfd) != 0 && errno != EINVAL)
+        ok = false;
+    int err = errno;
+    close(dfd);
+    errno = err;
+    return ok;
 }
 
 ProfileFile::ProfileFile(std::string path, bool createFolders)
@@ -225,10 +248,8 @@ std::string ProfileFile::GetString(std::string_view section, std::string_view ke
 {
     std::string result(def);
     if (auto doc = Load(m_path)) {
-        if (auto r = FindSection(*doc, section)) {
-            if (auto k = FindKey(*doc, *r, key))
-                result = std::string(Unquote(ParseLine(doc->lines[*k]).value));
-        }
+        if (auto v = ProfileLookup(*doc, section, key))
+            result = std::string(*v);
     }
     if (bufSize > 0 && result.size() > bufSize - 1)
         result.resize(bufSize - 1);
@@ -238,15 +259,8 @@ std::string ProfileFile::GetString(std::string_view section, std::string_view ke
 std::vector<std::string> ProfileFile::GetKeys(std::string_view section, std::string_view def) const
 {
     std::vector<std::string> keys;
-    if (auto doc = Load(m_path)) {
-        if (auto r = FindSection(*doc, section)) {
-            for (size_t i = r->begin; i < r->end; ++i) {
-                Parsed p = ParseLine(doc->lines[i]);
-                if (p.kind == LineKind::Key)
-                    keys.emplace_back(p.name);
-            }
-        }
-    }
+    if (auto doc = Load(m_path))
+        keys = ProfileKeys(*doc, section);
     if (keys.empty() && !def.empty())
         keys.emplace_back(def);
     return keys;
@@ -255,55 +269,34 @@ std::vector<std::string> ProfileFile::GetKeys(std::string_view section, std::str
 int ProfileFile::GetInt(std::string_view section, std::string_view key, int def) const
 {
     if (auto doc = Load(m_path)) {
-        if (auto r = FindSection(*doc, section)) {
-            if (auto k = FindKey(*doc, *r, key))
-                return LeadingDecimal(Unquote(ParseLine(doc->lines[*k]).value));
-        }
+        if (auto v = ProfileLookup(*doc, section, key))
+            return LeadingDecimal(*v);
     }
     return def;
 }
 
 bool ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    if (m_path.empty() || section.empty() || key.empty())
+    if (m_path.empty())
         return false;
-    Document doc;
+    ProfileText doc;
     if (auto loaded = Load(m_path)) {
-        doc = std::move(*loaded);
-    } else if (std::filesystem::exists(m_path)) {
+        doc = *loaded;
+    } else if (Exists(m_path)) {
         return false; // there but unreadable: never replace what we cannot read
     }
-    std::string line = std::string(key) + "=" + std::string(value);
-    if (auto r = FindSection(doc, section)) {
-        if (auto k = FindKey(doc, *r, key)) {
-            // Keep the key's own spelling.
-            std::string name(ParseLine(doc.lines[*k]).name);
-            doc.lines[*k] = name + "=" + std::string(value);
-        } else {
-            // After the section's last non-blank line.
-            size_t at = r->end;
-            while (at > r->begin && Trim(doc.lines[at - 1]).empty())
-                --at;
-            doc.lines.insert(doc.lines.begin() + static_cast<long>(at), line);
-        }
-    } else {
-        doc.lines.push_back("[" + std::string(section) + "]");
-        doc.lines.push_back(line);
-    }
+    if (!ProfileSet(doc, section, key, value))
+        return false;
     return Save(m_path, doc, m_createFolders);
 }
 
 bool ProfileFile::DeleteKey(std::string_view section, std::string_view key)
 {
-    auto doc = Load(m_path);
-    if (!doc)
-        return !m_path.empty() && !std::filesystem::exists(m_path);
-    auto r = FindSection(*doc, section);
-    if (!r)
+    auto loaded = Load(m_path);
+    if (!loaded)
+        return !m_path.empty() && !Exists(m_path);
+    ProfileText doc = *loaded;
+    if (!ProfileRemove(doc, section, key))
         return true;
-    auto k = FindKey(*doc, *r, key);
-    if (!k)
-        return true;
-    doc->lines.erase(doc->lines.begin() + static_cast<long>(*k));
-    return Save(m_path, *doc, m_createFolders);
+    return Save(m_path, doc, m_createFolders);
 }

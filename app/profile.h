@@ -1,6 +1,7 @@
 // Settings files in the private-profile format: "[section]" lines followed
-// by "key=value" lines, CP932 text, CR LF line ends. This is the store of the
-// settings file and of the per-user registry profile.
+// by "key=value" lines, CP932 text, CR LF line ends (CR LF, LF and a lone CR
+// all read). This is the store of the settings file and of the per-user
+// registry profile; app/profile_text.h holds the text rules.
 //
 // The rules callers rely on:
 //  - a missing key reads as the caller's default;
@@ -11,8 +12,9 @@
 //  - integers are the value's leading decimal digits (0 without any);
 //  - a write creates file, section and key as needed, appends a new key at
 //    the end of its section and a new section at the end of the file.
-// Every call reads the file anew; every write replaces it atomically, so a
-// crash or a full disk never leaves a torn file. Lines the rules do not
+// Every call sees the file as it is now (a file unchanged since the last
+// read is not parsed again); every write replaces it atomically, so a crash
+// or a full disk never leaves a torn file. Lines the rules do not
 // understand (no "=", blank, before any section) are kept as they are.
 #pragma once
 
@@ -43,7 +45,8 @@ public:
     int GetInt(std::string_view section, std::string_view key, int def) const;
 
     // Writes section/key = value. Returns false when the file cannot be
-    // written (the file then stays as it was).
+    // written, or a name or the value holds a line break (the file then
+    // stays as it was).
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     // Removes a key; true when the file no longer holds it.
@@ -59,6 +62,15 @@ private:
 int LeadingDecimal(std::string_view text);
 
 // Writes `data` to `path` atomically: a temporary file in the same folder is
-// written, flushed to disk and renamed over the target. On failure the
-// target is untouched and the temporary file removed.
+// written, flushed to disk and renamed over the target, and the folder is
+// flushed. A path that is a symbolic link is written at the file the link
+// leads to (the link stays). On failure the target is untouched (or, when
+// only the folder's flush failed, replaced but not known to be durable),
+// the temporary file removed and errno tells why.
 bool WriteFileAtomically(const std::string &path, std::string_view data);
+
+namespace profile_testing {
+// Replaces the fsync the atomic writes use (nullptr: the system's); returns
+// the one in force. For tests that make a flush fail.
+int (*SetFsync(int (*fn)(int)))(int);
+} // namespace profile_testing

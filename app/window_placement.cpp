@@ -1,7 +1,9 @@
 #include "app/window_placement.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -88,4 +90,24 @@ std::string FormatPlacement(const WindowPlacement &wp)
     std::snprintf(buf, sizeof buf, "%i:%i:%i:%i:%i:%i:%i:%i:%i:%i", wp.flags, wp.showCmd, wp.minX,
                   wp.minY, wp.maxX, wp.maxY, wp.left, wp.top, wp.right, wp.bottom);
     return buf;
+}
+
+std::optional<PlacementSize> NormalSize(const WindowPlacement &wp)
+{
+    int64_t w = int64_t{wp.right} - wp.left, h = int64_t{wp.bottom} - wp.top;
+    if (w <= 0 || h <= 0 || w > std::numeric_limits<int>::max() || h > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return PlacementSize{static_cast<int>(w), static_cast<int>(h)};
+}
+
+void SetNormalRect(WindowPlacement &wp, int x, int y, int width, int height)
+{
+    auto held = [](int64_t v) {
+        return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
+    };
+    wp.left = x;
+    wp.top = y;
+    wp.right = held(int64_t{x} + width);
+    wp.bottom = held(int64_t{y} + height);
 }

@@ -32,3 +32,15 @@ std::optional<WindowPlacement> ParsePlacement(std::string_view text);
 
 // "%i:%i:...:%i" in decimal.
 std::string FormatPlacement(const WindowPlacement &wp);
+
+// The size of the normal rectangle, right − left by bottom − top, computed
+// without overflow; nothing when either does not fit an int or is not
+// positive (a corrupt record: the window then keeps its size).
+struct PlacementSize {
+    int width, height;
+};
+std::optional<PlacementSize> NormalSize(const WindowPlacement &wp);
+
+// Sets the normal rectangle from a window's position and size; right and
+// bottom are held within the 32-bit range.
+void SetNormalRect(WindowPlacement &wp, int x, int y, int width, int height);

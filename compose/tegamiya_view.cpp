@@ -177,6 +177,10 @@ void CTegamiyaView::BindHandlers()
         SetWidthSpinPos(e.GetPosition());
         OnChangeWidthChar();
     }, IDC_WIDTH_SPIN);
+    Bind(EVT_UPDOWN_SETTLED, [this](wxSpinEvent &) {
+        if (!IsBeingDeleted())
+            OnChangeWidthChar();
+    }, IDC_WIDTH_SPIN);
     Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent &) {
         if (m_pMailTo && !m_pMailTo->GetValue().empty())
             ShowRecipientPicture(FromWx(m_pMailTo->GetValue()));
@@ -529,7 +533,9 @@ void CTegamiyaView::OnChangeWidthChar()
     m_pBody->Refresh();
     if (m_pPicture)
         m_pPicture->Refresh();
-    if (m_bEnableWidth &&
+    // While the up-down control is held the width is still moving: it is
+    // written once it settles, not at every step.
+    if (m_bEnableWidth && !m_pWidthSpin->IsHeld() &&
         !ProfileFile(m_strIniPath).WriteString("Default", "Display Width", std::to_string(n)))
         SettingsSaveFailed();
 }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+wxDEFINE_EVENT(EVT_UPDOWN_SETTLED, wxSpinEvent);
+
 CUpDownCtrl::CUpDownCtrl(wxWindow *parent, int id, const wxPoint &pos, const wxSize &size)
     : wxControl(parent, id, pos, size, wxBORDER_NONE | wxWANTS_CHARS), m_repeat(this)
 {
@@ -15,15 +17,20 @@ CUpDownCtrl::CUpDownCtrl(wxWindow *parent, int id, const wxPoint &pos, const wxS
     Bind(wxEVT_LEFT_DOWN, &CUpDownCtrl::OnMouseDown, this);
     Bind(wxEVT_LEFT_DCLICK, &CUpDownCtrl::OnMouseDown, this);
     Bind(wxEVT_LEFT_UP, &CUpDownCtrl::OnMouseUp, this);
-    Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent &) {
-        m_pressed = 0;
-        m_repeat.Stop();
-        Refresh();
-    });
+    Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent &) { Release(); });
     Bind(wxEVT_KEY_DOWN, &CUpDownCtrl::OnKeyDown, this);
+    Bind(wxEVT_KEY_UP, &CUpDownCtrl::OnKeyUp, this);
     Bind(wxEVT_TIMER, &CUpDownCtrl::OnRepeat, this);
     Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent &e) { Refresh(); e.Skip(); });
-    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent &e) { Refresh(); e.Skip(); });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent &e) {
+        // A key let go elsewhere is never seen here: the value settles now.
+        if (m_keyHeld) {
+            m_keyHeld = false;
+            Settle();
+        }
+        Refresh();
+        e.Skip();
+    });
 }
 
 wxSize CUpDownCtrl::DoGetBestSize() const
@@ -50,6 +57,8 @@ void CUpDownCtrl::Step(int delta)
     if (pos == m_pos)
         return;
     m_pos = pos;
+    if (IsHeld())
+        m_movedWhileHeld = true;
     Refresh();
     wxSpinEvent event(wxEVT_SPIN, GetId());
     event.SetEventObject(this);
@@ -88,21 +97,45 @@ void CUpDownCtrl::OnMouseDown(wxMouseEvent &event)
     if (!IsEnabled())
         return;
     SetFocus();
-    m_pressed = event.GetY() < GetClientSize().y / 2 ? 1 : -1;
     if (!HasCapture())
         CaptureMouse();
+    Press(event.GetY() < GetClientSize().y / 2 ? 1 : -1);
+}
+
+void CUpDownCtrl::OnMouseUp(wxMouseEvent &)
+{
+    if (HasCapture())
+        ReleaseMouse();
+    Release();
+}
+
+void CUpDownCtrl::Press(int direction)
+{
+    m_pressed = direction > 0 ? 1 : -1;
     Step(m_pressed);
     m_repeat.StartOnce(400);
     Refresh();
 }
 
-void CUpDownCtrl::OnMouseUp(wxMouseEvent &)
+void CUpDownCtrl::Release()
 {
+    bool wasPressed = m_pressed != 0;
     m_pressed = 0;
     m_repeat.Stop();
-    if (HasCapture())
-        ReleaseMouse();
     Refresh();
+    if (wasPressed)
+        Settle();
+}
+
+void CUpDownCtrl::Settle()
+{
+    if (!m_movedWhileHeld || IsHeld())
+        return;
+    m_movedWhileHeld = false;
+    wxSpinEvent event(EVT_UPDOWN_SETTLED, GetId());
+    event.SetEventObject(this);
+    event.SetPosition(m_pos);
+    HandleWindowEvent(event);
 }
 
 void CUpDownCtrl::OnRepeat(wxTimerEvent &)
@@ -118,14 +151,33 @@ void CUpDownCtrl::OnKeyDown(wxKeyEvent &event)
     switch (event.GetKeyCode()) {
     case WXK_UP:
     case WXK_NUMPAD_UP:
+        m_keyHeld = true;
         Step(1);
         break;
     case WXK_DOWN:
     case WXK_NUMPAD_DOWN:
+        m_keyHeld = true;
         Step(-1);
         break;
     case WXK_TAB:
         Navigate(event.ShiftDown() ? wxNavigationKeyEvent::IsBackward : wxNavigationKeyEvent::IsForward);
+        break;
+    default:
+        event.Skip();
+    }
+}
+
+void CUpDownCtrl::OnKeyUp(wxKeyEvent &event)
+{
+    switch (event.GetKeyCode()) {
+    case WXK_UP:
+    case WXK_NUMPAD_UP:
+    case WXK_DOWN:
+    case WXK_NUMPAD_DOWN:
+        if (m_keyHeld) {
+            m_keyHeld = false;
+            Settle();
+        }
         break;
     default:
         event.Skip();

@@ -131,6 +131,30 @@ TEST_F(FontLink, ALinkTooLongToReadIsNeitherAskedAboutNorWritten)
     EXPECT_EQ(eudc.calls.size(), 2u);
 }
 
+TEST_F(FontLink, LinksOfExactly255And256Bytes)
+{
+    // 255 bytes fit the 256-byte buffer with its terminator: read, asked
+    // about, replaced. 256 bytes do not: left alone without a question.
+    for (size_t size : {254u, 255u, 256u, 257u}) {
+        std::string link = "/" + std::string(size - 5, 'x') + ".tte";
+        ASSERT_EQ(link.size(), size);
+        Record().WriteString("EUDC", EudcFaceKey(), link);
+        ui->boxes.clear();
+        eudc.calls.clear();
+        ui->answers = {IDYES};
+        EXPECT_TRUE(RegisterEmojiFontWith(font, eudc)) << size;
+        if (size <= 255) {
+            ASSERT_EQ(ui->boxes.size(), 1u) << size;
+            EXPECT_EQ(ui->boxes[0].text, Question(link));
+            EXPECT_EQ(Link(), font);
+        } else {
+            EXPECT_TRUE(ui->boxes.empty()) << size;
+            EXPECT_EQ(Link(), link);
+        }
+        EXPECT_EQ(eudc.calls.size(), 2u);
+    }
+}
+
 TEST_F(FontLink, RecordThatCannotBeOpenedStillLetsThePaletteOpen)
 {
     // The configuration folder is a file: the record's folder cannot be made.

@@ -1,6 +1,9 @@
 #include "mapi/mapi_binding.h"
 
+#include "app/paths.h"
 #include "fake_mapi_control.h"
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -37,4 +40,17 @@ TEST(MapiBinding, DefaultsToTheLibraryBesideTheProgram)
     unsetenv("TEGAMIYA_MAPI_LIBRARY");
     std::string path = MapiLibraryPath();
     EXPECT_TRUE(path == "libmapi32.so" || path.ends_with("/libmapi32.so")) << path;
+}
+
+TEST(MapiBinding, AnEmptyLibraryNameFallsBackToTheLibraryBesideTheProgram)
+{
+    // The build puts the mail library beside the test programs.
+    const std::string beside = paths::ExecutableDir() + "libmapi32.so";
+    ASSERT_EQ(access(beside.c_str(), F_OK), 0) << beside;
+    setenv("TEGAMIYA_MAPI_LIBRARY", "", 1);
+    EXPECT_EQ(MapiLibraryPath(), beside);
+    setenv("TEGAMIYA_MAPI_LIBRARY", "/x/libother.so", 1);
+    EXPECT_EQ(MapiLibraryPath(), "/x/libother.so");
+    unsetenv("TEGAMIYA_MAPI_LIBRARY");
+    EXPECT_EQ(MapiLibraryPath(), beside);
 }

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using testenv::ReadFile;
@@ -137,6 +139,184 @@ TEST_F(ProfileTest, AtomicWriteRefusesADirectoryTarget)
     fs::create_directories(home.Path() / "dir.ini");
     EXPECT_FALSE(WriteFileAtomically((home.Path() / "dir.ini").string(), "x"));
     EXPECT_TRUE(fs::is_directory(home.Path() / "dir.ini"));
+}
+
+TEST_F(ProfileTest, ValueCutAtExactlyTheBufferSize)
+{
+    // {value length, buffer size, length read}: at, one below and one above
+    // the buffer's size.
+    const size_t cases[][3] = {{255, 256, 255}, {256, 256, 255}, {257, 256, 255},
+                               {7, 8, 7},       {8, 8, 7},       {9, 8, 7},
+                               {0, 1, 0},       {1, 1, 0},       {1, 2, 1}};
+    for (const auto &c : cases) {
+        std::string value(c[0], 'v');
+        WriteFile(file, "[Default]\r\nMailTo1=" + value + "\r\n");
+        EXPECT_EQ(ini.GetString("Default", "MailTo1", "", c[1]), value.substr(0, c[2]))
+            << c[0] << " bytes into " << c[1];
+    }
+}
+
+TEST_F(ProfileTest, EveryKindOfLineEndReads)
+{
+    // CR LF, LF, a lone CR, and a mixture; the rewrite keeps every line and
+    // ends each with CR LF.
+    for (std::string eol : {"\r\n", "\n", "\r"}) {
+        WriteFile(file, "[Default]" + eol + "Vender=PC" + eol + "OE Start=No" + eol + "[Other]" + eol + "x=1");
+        EXPECT_EQ(ini.GetString("Default", "Vender", ""), "PC") << int(eol.back());
+        EXPECT_EQ(ini.GetString("Default", "OE Start", ""), "No");
+        EXPECT_EQ(ini.GetKeys("Default"), (std::vector<std::string>{"Vender", "OE Start"}));
+        ASSERT_TRUE(ini.WriteString("Default", "CloseOnSend", "Yes"));
+        EXPECT_EQ(ReadFile(file), "[Default]\r\nVender=PC\r\nOE Start=No\r\nCloseOnSend=Yes\r\n[Other]\r\nx=1\r\n");
+    }
+    WriteFile(file, "[Default]\rVender=PC\n\r\nOE Start=No\r\r[S]\n");
+    EXPECT_EQ(ini.GetString("Default", "OE Start", ""), "No");
+    ASSERT_TRUE(ini.WriteString("Default", "Vender", "J-PHONE"));
+    EXPECT_EQ(ReadFile(file), "[Default]\r\nVender=J-PHONE\r\n\r\nOE Start=No\r\n\r\n[S]\r\n");
+}
+
+TEST_F(ProfileTest, LineBreaksInNamesOrValuesAreRefused)
+{
+    ASSERT_TRUE(ini.WriteString("Default", "Vender", "PC"));
+    std::string before = ReadFile(file);
+    EXPECT_FALSE(ini.WriteString("Default", "MailTo1", "a@b.jp\r\n[Keitai Vender]\r\nPC=1"));
+    EXPECT_FALSE(ini.WriteString("Default", "Mail\nTo1", "x"));
+    EXPECT_FALSE(ini.WriteString("Def\rault", "MailTo1", "x"));
+    // Names the file could not give back: a key with "=" or opening with
+    // "[", a section with "]".
+    EXPECT_FALSE(ini.WriteString("Display Width", "a=b@x.jp", "12"));
+    EXPECT_FALSE(ini.WriteString("Display Width", "[a@x.jp", "12"));
+    EXPECT_FALSE(ini.WriteString("Display]Width", "a@x.jp", "12"));
+    EXPECT_FALSE(ini.WriteString("Default", "  ", "12"));
+    EXPECT_EQ(ReadFile(file), before);
+    // Blanks around a name are not part of it.
+    ASSERT_TRUE(ini.WriteString(" Default\t", " Vender ", "J-PHONE"));
+    EXPECT_EQ(ini.GetString("Default ", "Vender  ", ""), "J-PHONE");
+    EXPECT_EQ(ReadFile(file), "[Default]\r\nVender=J-PHONE\r\n");
+}
+
+TEST_F(ProfileTest, ReadsSeeEveryChangeMadeBehindTheirBack)
+{
+    // A file read once is not parsed again while unchanged; a change of the
+    // same size in the same second, or one whose times were put back, is
+    // still seen.
+    WriteFile(file, "[S]\r\nk=aaaa\r\n");
+    EXPECT_EQ(ini.GetString("S", "k", ""), "aaaa");
+    WriteFile(file, "[S]\r\nk=bbbb\r\n");
+    EXPECT_EQ(ini.GetString("S", "k", ""), "bbbb");
+    // An old file: read, then changed in place with its modification time
+    // restored.
+    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), old, 0), 0);
+    EXPECT_EQ(ini.GetString("S", "k", ""), "bbbb");
+    EXPECT_EQ(ini.GetString("S", "k", ""), "bbbb");
+    WriteFile(file, "[S]\r\nk=cccc\r\n");
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), old, 0), 0);
+    EXPECT_EQ(ini.GetString("S", "k", ""), "cccc");
+    // Another file under the same name.
+    WriteFile(home.Path() / "other.ini", "[S]\r\nk=dddd\r\n");
+    ASSERT_EQ(utimensat(AT_FDCWD, (home.Path() / "other.ini").c_str(), old, 0), 0);
+    fs::rename(home.Path() / "other.ini", file);
+    EXPECT_EQ(ini.GetString("S", "k", ""), "dddd");
+    // Our own writes.
+    ASSERT_TRUE(ini.WriteString("S", "k", "eeee"));
+    EXPECT_EQ(ini.GetString("S", "k", ""), "eeee");
+    fs::remove(file);
+    EXPECT_EQ(ini.GetString("S", "k", "gone"), "gone");
+}
+
+TEST_F(ProfileTest, ALinkedSettingsFileStaysALink)
+{
+    // The settings file kept in a dotfiles folder and linked, relatively,
+    // through a second link.
+    fs::create_directories(home.Path() / "dotfiles");
+    fs::path real = home.Path() / "dotfiles/tegamiya.ini";
+    WriteFile(real, "[Default]\r\nVender=PC\r\n");
+    chmod(real.c_str(), 0640);
+    fs::create_symlink("dotfiles/tegamiya.ini", home.Path() / "middle.ini");
+    fs::create_symlink("middle.ini", file);
+    ASSERT_TRUE(ini.WriteString("Default", "OE Start", "No"));
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_TRUE(fs::is_symlink(home.Path() / "middle.ini"));
+    EXPECT_EQ(fs::read_symlink(file), "middle.ini");
+    EXPECT_EQ(ReadFile(real), "[Default]\r\nVender=PC\r\nOE Start=No\r\n");
+    struct stat st;
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    // No temporary file is left beside the link or the target.
+    for (auto dir : {home.Path(), home.Path() / "dotfiles"})
+        for (auto &e : fs::directory_iterator(dir))
+            EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+    EXPECT_TRUE(ini.DeleteKey("Default", "Vender"));
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(ReadFile(real), "[Default]\r\nOE Start=No\r\n");
+
+    // A link to a file not made yet: the write makes the file.
+    fs::path fresh = home.Path() / "fresh.ini";
+    fs::create_symlink(home.Path() / "dotfiles/fresh.ini", fresh);
+    ASSERT_TRUE(ProfileFile(fresh.string()).WriteString("S", "k", "v"));
+    EXPECT_TRUE(fs::is_symlink(fresh));
+    EXPECT_EQ(ReadFile(home.Path() / "dotfiles/fresh.ini"), "[S]\r\nk=v\r\n");
+
+    // A loop of links is written nowhere.
+    fs::create_symlink("loop-b.ini", home.Path() / "loop-a.ini");
+    fs::create_symlink("loop-a.ini", home.Path() / "loop-b.ini");
+    EXPECT_FALSE(ProfileFile((home.Path() / "loop-a.ini").string()).WriteString("S", "k", "v"));
+    EXPECT_TRUE(fs::is_symlink(home.Path() / "loop-a.ini"));
+}
+
+// Flushes that fail for the folder only, or for the file only.
+int g_failFolder = 0, g_failFile = 0;
+int FailingFsync(int fd)
+{
+    struct stat st;
+    fstat(fd, &st);
+    int fail = S_ISDIR(st.st_mode) ? g_failFolder : g_failFile;
+    if (fail) {
+        errno = fail;
+        return -1;
+    }
+    return fsync(fd);
+}
+
+struct FsyncFault {
+    FsyncFault(int folder, int fileErr)
+    {
+        g_failFolder = folder;
+        g_failFile = fileErr;
+        old = profile_testing::SetFsync(FailingFsync);
+    }
+    ~FsyncFault() { profile_testing::SetFsync(old); }
+    int (*old)(int);
+};
+
+TEST_F(ProfileTest, AFailedFlushIsAFailedWrite)
+{
+    ASSERT_TRUE(ini.WriteString("Default", "Vender", "PC"));
+    std::string before = ReadFile(file);
+    {
+        // The file's own flush: nothing is replaced.
+        FsyncFault fault(0, EIO);
+        EXPECT_FALSE(ini.WriteString("Default", "Vender", "J-PHONE"));
+        EXPECT_EQ(errno, EIO);
+        EXPECT_EQ(ReadFile(file), before);
+    }
+    {
+        // The folder's flush after the rename: the write is reported failed.
+        FsyncFault fault(EIO, 0);
+        EXPECT_FALSE(ini.WriteString("Default", "Vender", "J-PHONE"));
+        EXPECT_EQ(errno, EIO);
+        EXPECT_FALSE(WriteFileAtomically((home.Path() / "x").string(), "x"));
+    }
+    {
+        // A file system that cannot flush folders at all.
+        FsyncFault fault(EINVAL, 0);
+        EXPECT_TRUE(ini.WriteString("Default", "Vender", "DoCoMo i-mode"));
+    }
+    EXPECT_EQ(ini.GetString("Default", "Vender", ""), "DoCoMo i-mode");
+    int entries = 0;
+    for (auto &e : fs::directory_iterator(home.Path()))
+        entries += e.path().filename().string()[0] == '.' ? 100 : 1;
+    EXPECT_EQ(entries, 2); // Tegamiya.ini and x
 }
 
 } // namespace

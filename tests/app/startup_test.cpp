@@ -262,6 +262,29 @@ TEST_F(Startup, APlacementOfFewerThanTenNumbersIsIgnored)
     EXPECT_NE(Frame()->GetPosition().x, 333);
 }
 
+TEST_F(Startup, ACorruptStoredSizeIsIgnored)
+{
+    // right − left and bottom − top overflow an int: the size is ignored,
+    // the position holds, and the placement stored at close is sound.
+    ASSERT_TRUE(app.InitInstance());
+    wxSize fitted = Frame()->GetSize();
+    Frame()->Close();
+    testenv::Pump();
+    for (const char *stored : {"0:1:-1:-1:-1:-1:-100:50:2147483647:2147483000",
+                               "0:1:-1:-1:-1:-1:150:-2147483648:100:2147483647"}) {
+        ProfileFile(RegistryProfile().string()).WriteString("Settings", "TegamiyaPos", stored);
+        ASSERT_TRUE(app.InitInstance()) << stored;
+        testenv::Pump();
+        EXPECT_EQ(Frame()->GetSize(), fitted) << stored;
+        Frame()->Close();
+        testenv::Pump();
+        std::string text = ProfileFile(RegistryProfile().string()).GetString("Settings", "TegamiyaPos", "");
+        auto wp = ParsePlacement(text);
+        ASSERT_TRUE(wp) << text;
+        EXPECT_EQ(wp->right - wp->left, fitted.x) << text;
+    }
+}
+
 TEST_F(Startup, AboutBoxShowsItsTexts)
 {
     ASSERT_TRUE(app.InitInstance());

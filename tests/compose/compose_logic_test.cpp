@@ -159,6 +159,34 @@ TEST(Colours, WhatTheCaretColouringTouches)
     EXPECT_FALSE(PlanCaretColouring("\x88\xF8\xA1", 3, 3).colour);
 }
 
+TEST(Colours, ASelectionRunningPastThePictograph)
+{
+    // The caret's selection begins right after a pictograph and runs on:
+    // the colour covers the pictograph through the selection's end, then
+    // the selection itself is set black.
+    const std::string text = "a\xF8\x9F" "bcd\xF9\xF5" "e";
+    for (size_t end : {3u, 4u, 6u, 8u, 9u}) {
+        CaretColouring plan = PlanCaretColouring(text, 3, end);
+        ASSERT_TRUE(plan.colour) << end;
+        EXPECT_EQ(*plan.colour, (Rgb{255, 0, 0}));
+        EXPECT_EQ(plan.colourFrom, 1u);
+        EXPECT_EQ(plan.colourTo, end);
+        EXPECT_EQ(plan.blackFrom, 3u);
+        EXPECT_EQ(plan.blackTo, end);
+    }
+    // A selection end beyond the text stops at its end.
+    CaretColouring plan = PlanCaretColouring(text, 3, 50);
+    EXPECT_EQ(plan.colourTo, text.size());
+    EXPECT_EQ(plan.blackTo, text.size());
+    // From the very start over a leading pictograph.
+    plan = PlanCaretColouring("\xF9\xF5xyz", 0, 4);
+    ASSERT_TRUE(plan.colour);
+    EXPECT_EQ(plan.colourFrom, 0u);
+    EXPECT_EQ(plan.colourTo, 4u);
+    EXPECT_EQ(plan.blackFrom, 0u);
+    EXPECT_EQ(plan.blackTo, 4u);
+}
+
 TEST(Carriers, MailDomainsMatchTheirKeys)
 {
     std::vector<std::string> keys;
@@ -248,6 +276,33 @@ TEST(TextFile, LineBreaksEncodingsAndLimits)
     EXPECT_EQ(ReadBodyTextFile((home.Path() / "missing.txt").string(), body), TextFileResult::OpenError);
     fs::create_directory(home.Path() / "folder.txt");
     EXPECT_EQ(ReadBodyTextFile((home.Path() / "folder.txt").string(), body), TextFileResult::ReadError);
+}
+
+TEST(TextFile, ALastCharacterEndingAtTheLimitIsKept)
+{
+    testenv::TempHome home;
+    fs::path p = home.Path() / "edge.txt";
+    // {UTF-8 character, its CP932 form}: one, two, three and four bytes,
+    // each placed to end exactly at byte 10,240, then one byte later.
+    const std::pair<std::string, std::string> chars[] = {
+        {"z", "z"}, {"\xC2\xA7", "\x81\x98"}, {"\xE6\xBC\xA2", "\x8A\xBF"}, {"\xF0\x9F\x98\x80", "?"}};
+    for (const auto &[utf8, sjis] : chars) {
+        for (std::string tail : {"", "more"}) {
+            std::string lead(kMaxBodyFileBytes - utf8.size(), 'x');
+            testenv::WriteFile(p, lead + utf8 + tail);
+            std::string body;
+            ASSERT_EQ(ReadBodyTextFile(p.string(), body), TextFileResult::Ok);
+            EXPECT_EQ(body, lead + sjis) << utf8.size() << " bytes, tail " << tail;
+        }
+        // One byte later the character is cut by the limit and goes.
+        if (utf8.size() > 1) {
+            std::string lead(kMaxBodyFileBytes - utf8.size() + 1, 'x');
+            testenv::WriteFile(p, lead + utf8);
+            std::string body;
+            ASSERT_EQ(ReadBodyTextFile(p.string(), body), TextFileResult::Ok);
+            EXPECT_EQ(body, lead) << utf8.size() << " bytes, cut";
+        }
+    }
 }
 
 } // namespace
