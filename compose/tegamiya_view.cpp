@@ -9,6 +9,7 @@
 #include "app/wx_ui.h"
 #include "compose/carriers.h"
 #include "compose/counting.h"
+#include "compose/field_text.h"
 #include "compose/form_controls.h"
 #include "compose/form_style.h"
 #include "compose/rich_edit.h"
@@ -121,6 +122,9 @@ CTegamiyaView::CTegamiyaView(CMainFrame *frame)
         UseClassicScrollBar(m_pBody);
     if (m_pSubject)
         HideScrollBars(m_pSubject);
+    // What enters the subject and body shows as the CP932 text it becomes.
+    KeepEnteredTextToCp932(m_pSubject);
+    KeepEnteredTextToCp932(m_pBody);
 
     // Our small pictures beside the address and tool buttons.
     for (wxWindow *child : GetChildren()) {
@@ -304,10 +308,7 @@ void CTegamiyaView::UpdateData(bool save)
             m_bEnableWidth = check->GetValue() ? 1 : 0;
         return;
     }
-    auto show = [this](int id, uint32_t value) {
-        if (auto *field = Ctl<wxTextCtrl>(this, id))
-            field->ChangeValue(wxString::Format("%u", value));
-    };
+    auto show = [this](int id, uint32_t value) { ShowNumberWhole(Ctl<wxTextCtrl>(this, id), value); };
     show(IDC_LIMIT, m_nLimit);
     show(IDC_COUNT, m_nCount);
     show(IDC_MAILS, m_nMails);
