@@ -191,6 +191,7 @@ void CTegamiyaView::BindHandlers()
     }, IDC_RECIPIENT_PICTURE);
     Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent &) { ShowPictureFile(m_strAttachPath); },
          IDC_ATTACHED_PICTURE);
+    BindSendingHandlers();
     BindEditingHandlers();
     BindToolsHandlers();
 }
@@ -402,8 +403,12 @@ void CTegamiyaView::SelectCarrierByAddress(const std::string &recipient)
     std::string t = recipient;
     if (t.find('@') != std::string::npos) {
         m_strRecipAddress = t;
+        m_strRecipAddressFor = recipient;
     } else if (g_mapi.MAPIResolveName) {
-        // A name from the address book: its address decides.
+        // A name from the address book: its address decides. An address
+        // never carries over from an earlier recipient.
+        m_strRecipAddress.clear();
+        m_strRecipAddressFor.clear();
         std::string name = t;
         lpMapiRecipDesc entry = nullptr;
         ULONG rc = g_mapi.MAPIResolveName(g_mapi.session, 0, name.data(), 0, 0, &entry);
@@ -419,6 +424,7 @@ void CTegamiyaView::SelectCarrierByAddress(const std::string &recipient)
             if (!copy.empty())
                 t = copy;
             m_strRecipAddress = copy;
+            m_strRecipAddressFor = recipient;
         }
     }
     std::string carrier;
@@ -634,6 +640,4 @@ bool CTegamiyaView::ShowPictureFile(const std::string &)
 void CTegamiyaView::ShowDefaultPicture() {}
 
 void CTegamiyaView::ShowRecipientPicture(const std::string &) {}
-
-void CTegamiyaView::FillMailToHistory() {}
 
