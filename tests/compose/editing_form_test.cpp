@@ -30,10 +30,12 @@ protected:
     void TearDown() override
     {
         Form::TearDown();
-        CTegamiyaView::s_findOutboxWindow = nullptr;
-        CTegamiyaView::s_findDesktopMailClient = nullptr;
+        CTegamiyaView::s_findOutboxWindow = m_savedOutbox;
+        CTegamiyaView::s_findDesktopMailClient = m_savedDesktop;
     }
     std::string outbox, desktop;
+    std::function<std::string()> m_savedOutbox = CTegamiyaView::s_findOutboxWindow;
+    std::function<std::string()> m_savedDesktop = CTegamiyaView::s_findDesktopMailClient;
 
     // Starts the program and gives its window the display's focus with a
     // real click into the body, so that focus changes are reported.
