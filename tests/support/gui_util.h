@@ -3,7 +3,14 @@
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/dialog.h>
+#include <wx/modalhook.h>
 #include <wx/utils.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
 
 namespace testenv {
 
@@ -15,6 +22,43 @@ inline void Pump(int rounds = 3)
         if (wxTheApp)
             wxTheApp->ProcessIdle();
     }
+}
+
+// Runs `script` on each modal dialog once it is shown (the dialog's own
+// event loop runs it), for the life of the object.
+class DialogScript : public wxModalDialogHook {
+public:
+    explicit DialogScript(std::function<void(wxDialog *)> script) : m_script(std::move(script)) { Register(); }
+    ~DialogScript() override { Unregister(); }
+    int Enter(wxDialog *dialog) override
+    {
+        ++shown;
+        title = dialog->GetTitle();
+        dialog->CallAfter([this, dialog] { m_script(dialog); });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog *) override {}
+    int shown = 0;
+    wxString title; // of the last dialog shown
+
+private:
+    std::function<void(wxDialog *)> m_script;
+};
+
+// Leaves a picture of the screen as <name>.png when TEGAMIYA_SCREENSHOTS
+// names a folder.
+inline void Shot(const char *name)
+{
+    const char *dir = std::getenv("TEGAMIYA_SCREENSHOTS");
+    if (!dir)
+        return;
+    for (int i = 0; i < 30; ++i) {
+        Pump(1);
+        wxMilliSleep(10);
+    }
+    std::string cmd = std::string("import -window root '") + dir + "/" + name + ".png'";
+    if (std::system(cmd.c_str()) != 0)
+        std::fprintf(stderr, "no screenshot\n");
 }
 
 } // namespace testenv
