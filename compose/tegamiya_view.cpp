@@ -192,6 +192,8 @@ void CTegamiyaView::BindHandlers()
     Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent &) { ShowPictureFile(m_strAttachPath); },
          IDC_ATTACHED_PICTURE);
     BindSendingHandlers();
+    BindEditingHandlers();
+    BindToolsHandlers();
     BindEmojiHandlers();
 }
 
@@ -640,8 +642,3 @@ void CTegamiyaView::ShowDefaultPicture() {}
 
 void CTegamiyaView::ShowRecipientPicture(const std::string &) {}
 
-bool CTegamiyaView::ResolveShortcut(const std::string &, std::string &target)
-{
-    target.clear();
-    return false;
-}
