@@ -12,7 +12,11 @@
 #include <wx/app.h>
 #include <wx/toplevel.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -108,6 +112,55 @@ std::string EudcRecordPath()
     return config.empty() ? std::string() : config + "/EUDC/932.ini";
 }
 
+namespace {
+// True when CP932 text can hold the path and gives it back unchanged.
+bool Cp932CanWrite(const std::string &path)
+{
+    bool lossless = true;
+    std::string bytes = cp932::FromUtf8(path, '?', &lossless);
+    return lossless && cp932::ToUtf8(bytes) == path;
+}
+} // namespace
+
+std::string EmojiFontLinkPath(const std::string &fontPath)
+{
+    if (Cp932CanWrite(fontPath))
+        return fontPath;
+    const std::string data = paths::DataHome();
+    if (data.empty())
+        return {};
+    // One folder per font path (FNV-1a), so that fonts of different folders
+    // keep different links, as their own paths would.
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : fontPath) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char name[17];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(data) / "Tegamiya" / "fonts" / name;
+    const fs::path link = folder / "Tegamiya.tte";
+    if (!Cp932CanWrite(link.string()))
+        return {};
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (fs::read_symlink(link, ec) == fs::path(fontPath))
+        return link.string();
+    // Made beside it and renamed over it, so that the link never leads
+    // nowhere.
+    const fs::path made = folder / ("Tegamiya.tte." + std::to_string(getpid()));
+    fs::remove(made, ec);
+    fs::create_symlink(fontPath, made, ec);
+    if (!ec)
+        fs::rename(made, link, ec);
+    if (ec) {
+        fs::remove(made, ec);
+        return {};
+    }
+    return link.string();
+}
+
 std::string EudcFaceKey() { return cp932::FromUtf8("ＭＳ ゴシック"); }
 
 std::string EmojiFontPath() { return paths::ExecutableDir() + "Tegamiya.tte"; }
@@ -120,13 +173,15 @@ EudcPlatform &SystemEudc()
 
 bool RegisterEmojiFontWith(const std::string &fontPathFs, EudcPlatform &platform)
 {
-    // The record holds CP932 text, like every text of the program.
-    const std::string fontPath = cp932::FromUtf8(fontPathFs);
+    // The record holds CP932 text, like every text of the program: a path
+    // CP932 cannot write is linked through one it can.
+    const std::string linkable = EmojiFontLinkPath(fontPathFs);
+    const std::string fontPath = cp932::FromUtf8(linkable);
     const std::string record = EudcRecordPath();
 
     // Opening the record creates its folder when needed.
     std::error_code ec;
-    if (record.empty() ||
+    if (linkable.empty() || record.empty() ||
         (!std::filesystem::create_directories(std::filesystem::path(record).parent_path(), ec) && ec)) {
         Say("絵文字の登録に失敗しました。");
         return true;

@@ -26,6 +26,13 @@ std::string EudcFaceKey();
 // The pictograph font beside the executable.
 std::string EmojiFontPath();
 
+// The path the link record names for the font at `fontPath` (file system
+// bytes): that path itself when CP932 can write it; otherwise a symbolic
+// link to the font, one per font path, at
+// <data home>/Tegamiya/fonts/<hash of the path>/Tegamiya.tte, made or
+// renewed here. Empty when neither can be had.
+std::string EmojiFontLinkPath(const std::string &fontPath);
+
 // Links `fontPath` as the pictograph font (asking first when another font is
 // linked) and reloads it. True when pictographs may be used; false when the
 // user declined or the font could not be reloaded.

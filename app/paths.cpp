@@ -37,6 +37,15 @@ std::string ConfigHome()
     return home.empty() ? std::string() : home + "/.config";
 }
 
+std::string DataHome()
+{
+    std::string dir = Env("XDG_DATA_HOME");
+    if (!dir.empty() && dir[0] == '/')
+        return dir;
+    std::string home = Env("HOME");
+    return home.empty() ? std::string() : home + "/.local/share";
+}
+
 std::string DocumentsDir()
 {
     std::string home = Env("HOME");

@@ -15,6 +15,9 @@ std::string DocumentsDir();
 // $XDG_CONFIG_HOME, else $HOME/.config. Empty when neither is set.
 std::string ConfigHome();
 
+// $XDG_DATA_HOME, else $HOME/.local/share. Empty when neither is set.
+std::string DataHome();
+
 // The per-user registry profile of the program: <config>/Zelko/Tegamiya.ini.
 std::string RegistryProfilePath();
 

@@ -57,11 +57,13 @@ std::shared_ptr<const ProfileText> Load(const std::string &path)
 {
     if (path.empty())
         return nullptr;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a pipe or device in its place cannot hang the
+    // program; only a regular file is read.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return nullptr;
     }
@@ -76,7 +78,7 @@ std::shared_ptr<const ProfileText> Load(const std::string &path)
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     std::string data;
-    if (S_ISREG(st.st_mode) && st.st_size > 0)
+    if (st.st_size > 0)
         data.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     for (;;) {
@@ -285,8 +287,10 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
     } else if (Exists(m_path)) {
         return false; // there but unreadable: never replace what we cannot read
     }
-    if (!ProfileSet(doc, section, key, value))
+    if (!ProfileSet(doc, section, key, value)) {
+        errno = EINVAL;
         return false;
+    }
     return Save(m_path, doc, m_createFolders);
 }
 

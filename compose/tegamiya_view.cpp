@@ -9,6 +9,7 @@
 #include "app/wx_ui.h"
 #include "compose/carriers.h"
 #include "compose/counting.h"
+#include "compose/field_text.h"
 #include "compose/form_controls.h"
 #include "compose/form_style.h"
 #include "compose/rich_edit.h"
@@ -119,6 +120,9 @@ CTegamiyaView::CTegamiyaView(CMainFrame *frame)
         UseClassicScrollBar(m_pBody);
     if (m_pSubject)
         HideScrollBars(m_pSubject);
+    // What enters the subject and body shows as the CP932 text it becomes.
+    KeepEnteredTextToCp932(m_pSubject);
+    KeepEnteredTextToCp932(m_pBody);
 
     // Our small pictures beside the address and tool buttons.
     for (wxWindow *child : GetChildren()) {
@@ -161,6 +165,7 @@ void CTegamiyaView::BindHandlers()
             OnChangeWidthChar();
     }, IDC_WIDTH_SPIN);
     BindPictureHandlers();
+    BindSendingHandlers();
 }
 
 wxSize CTegamiyaView::GetFormSize() const
@@ -276,10 +281,7 @@ void CTegamiyaView::UpdateData(bool save)
             m_bEnableWidth = check->GetValue() ? 1 : 0;
         return;
     }
-    auto show = [this](int id, uint32_t value) {
-        if (auto *field = Ctl<wxTextCtrl>(this, id))
-            field->ChangeValue(wxString::Format("%u", value));
-    };
+    auto show = [this](int id, uint32_t value) { ShowNumberWhole(Ctl<wxTextCtrl>(this, id), value); };
     show(IDC_LIMIT, m_nLimit);
     show(IDC_COUNT, m_nCount);
     show(IDC_MAILS, m_nMails);
@@ -373,8 +375,12 @@ void CTegamiyaView::SelectCarrierByAddress(const std::string &recipient)
     std::string t = recipient;
     if (t.find('@') != std::string::npos) {
         m_strRecipAddress = t;
+        m_strRecipAddressFor = recipient;
     } else if (g_mapi.MAPIResolveName) {
-        // A name from the address book: its address decides.
+        // A name from the address book: its address decides. An address
+        // never carries over from an earlier recipient.
+        m_strRecipAddress.clear();
+        m_strRecipAddressFor.clear();
         std::string name = t;
         lpMapiRecipDesc entry = nullptr;
         ULONG rc = g_mapi.MAPIResolveName(g_mapi.session, 0, name.data(), 0, 0, &entry);
@@ -390,6 +396,7 @@ void CTegamiyaView::SelectCarrierByAddress(const std::string &recipient)
             if (!copy.empty())
                 t = copy;
             m_strRecipAddress = copy;
+            m_strRecipAddressFor = recipient;
         }
     }
     std::string carrier;
@@ -580,8 +587,6 @@ bool CTegamiyaView::LoadStartupFile(bool &tookPicture)
 }
 
 // ------------------------------------------------- history, shortcuts
-
-void CTegamiyaView::FillMailToHistory() {}
 
 bool CTegamiyaView::ResolveShortcut(const std::string &, std::string &target)
 {

@@ -10,6 +10,9 @@
 #include <wx/app.h>
 #include <wx/panel.h>
 
+#include "mapi/simple_mapi.h"
+
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -101,6 +104,23 @@ public:
     // --- Shortcuts: filled in by the file drop. True with the target path.
     bool ResolveShortcut(const std::string &link, std::string &target);
 
+    // --- Sending and recipients (tegamiya_view_sending.cpp,
+    // tegamiya_view_recipients.cpp).
+    // Button 1001 and command 1001: hands the mails over, split as the
+    // carrier's limit requires; stops at the first failure.
+    void OnButtonSend();
+    // Buttons 1021, 1022, 1024: the mail system's address book for To, CC
+    // and BCC.
+    void OnButtonTo();
+    // The To box lost the focus: carrier, picture and width follow its text.
+    void OnKillfocusMailTo();
+    // Command 32780: the recipient history dialog.
+    void OnMenuHistoryDelete();
+    // Carrier, picture and width for a To text, in that order.
+    void RunToRecipientReactions(const std::string &to);
+    // True while mails are being handed over (the form takes no input).
+    bool IsSending() const { return m_bSending; }
+
     // State other parts of the program read.
     uint32_t Limit() const { return m_nLimit; }
     uint32_t Count() const { return m_nCount; }
@@ -176,6 +196,22 @@ private:
     // case); false when none does.
     bool SelectCarrierByPrefix(const std::string &prefix);
     void SettingsSaveFailed();
+    // Sending and recipients.
+    void BindSendingHandlers();
+    std::vector<std::string> MailToItems() const;
+    void SetMailToItems(const std::vector<std::string> &items);
+    // Hands one mail over on a worker thread while the window keeps
+    // repainting; shows the progress once a hand-off is slow.
+    ULONG HandOverMail(MapiMessage *message, size_t number, size_t total);
+    // Drops the attachment after a successful send, as the delete button
+    // does.
+    void DropAttachmentAfterSend();
+    // Steps after a successful send: history, carrier, width, mail client,
+    // close. False when a refused write ended them.
+    bool StoreAfterSend(const std::string &to);
+    bool m_bSending = false;
+    class CSendProgressDlg *m_pProgress = nullptr; // shown while a hand-off is slow
+    std::chrono::steady_clock::time_point m_sendStart;
 
     CMainFrame *m_pFrame;
     std::string m_strIniPath; // the settings file, empty when unusable
@@ -206,6 +242,7 @@ private:
 
     std::vector<std::string> m_mailAddressKeys; // "Mail Address" keys as read at set-up
     std::string m_strRecipAddress;               // the current recipient address
+    std::string m_strRecipAddressFor;            // the To text it was taken for
     std::string m_strAttachPath;                 // the attached picture, empty when none
 };
 

@@ -5,6 +5,7 @@
 #include "profile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <glib.h>
 
@@ -33,8 +34,15 @@ std::string StripMailto(const std::string &s)
 
 }  // namespace
 
+namespace {
+std::atomic<size_t> g_name_keys{0};
+}  // namespace
+
+size_t NameKeysMade() { return g_name_keys.load(); }
+
 std::string NameKey(const std::string &utf8)
 {
+    ++g_name_keys;
     std::string s = utf8;
     size_t b = s.find_first_not_of(" \t\r\n");
     size_t e = s.find_last_not_of(" \t\r\n");
@@ -66,6 +74,7 @@ void AddressBook::LoadFile(const std::string &file)
 void AddressBook::Load(const std::string &path)
 {
     m_contacts.clear();
+    m_keyed = false;
     if (path.empty())
         return;
     if (!IsDirectory(path)) {
@@ -87,15 +96,52 @@ void AddressBook::Load(const std::string &path)
     }
 }
 
+void AddressBook::MakeKeys() const
+{
+    if (m_keyed)
+        return;
+    m_keys.clear();
+    m_by_name.clear();
+    m_keys.reserve(m_contacts.size());
+    for (size_t i = 0; i < m_contacts.size(); ++i) {
+        const Contact &c = m_contacts[i];
+        Keys k;
+        k.name = NameKey(c.display_name);
+        for (const auto &e : c.emails)
+            k.emails.push_back(NameKey(e));
+        m_by_name[k.name].push_back(i);
+        m_keys.push_back(std::move(k));
+    }
+    m_keyed = true;
+}
+
 std::vector<const Contact *> AddressBook::FindByName(const std::string &name) const
 {
     std::vector<const Contact *> found;
     std::string key = NameKey(name);
     if (key.empty())
         return found;
-    for (const auto &c : m_contacts)
-        if (NameKey(c.display_name) == key)
-            found.push_back(&c);
+    MakeKeys();
+    auto it = m_by_name.find(key);
+    if (it != m_by_name.end())
+        for (size_t i : it->second)
+            found.push_back(&m_contacts[i]);
+    return found;
+}
+
+std::vector<size_t> AddressBook::Search(const std::string &text) const
+{
+    std::string key = NameKey(text);
+    MakeKeys();
+    std::vector<size_t> found;
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        const Keys &k = m_keys[i];
+        bool match = key.empty() || k.name.find(key) != std::string::npos;
+        for (size_t e = 0; !match && e < k.emails.size(); ++e)
+            match = k.emails[e].find(key) != std::string::npos;
+        if (match)
+            found.push_back(i);
+    }
     return found;
 }
 

@@ -66,7 +66,9 @@ int WriteAll(int fd, const char *data, size_t size)
     return 0;
 }
 
-int FsyncDir(const std::string &path)
+namespace {
+
+int SyncDir(const std::string &path)
 {
     int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -77,13 +79,48 @@ int FsyncDir(const std::string &path)
     return err == EINVAL ? 0 : err;
 }
 
-int WriteFileAtomic(const std::string &path, const std::string &data)
+FsyncDirFunction g_fsync_dir = SyncDir;
+
+}  // namespace
+
+int FsyncDir(const std::string &path) { return g_fsync_dir(path); }
+
+void SetFsyncDirForTesting(FsyncDirFunction function) { g_fsync_dir = function ? function : SyncDir; }
+
+std::string FollowLinks(const std::string &path)
 {
+    std::string p = path;
+    // As many links as the kernel follows (40); a longer chain or a loop is
+    // left to open() to refuse.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return p;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        ssize_t n = readlink(p.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size())
+            return p;
+        target.resize(static_cast<size_t>(n));
+        p = target[0] == '/' ? target : DirName(p) + "/" + target;
+    }
+    return p;
+}
+
+int WriteFileAtomic(const std::string &link_or_file, const std::string &data)
+{
+    // Replacing a symbolic link by a file would cut it off from the file it
+    // shares (a profile kept with the user's other settings): the file it
+    // names is replaced instead.
+    std::string path = FollowLinks(link_or_file);
+    struct stat old;
+    mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
     std::string tmp = path + ".tmp." + std::to_string(getpid());
     int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return errno;
-    int err = WriteAll(fd, data.data(), data.size());
+    int err = fchmod(fd, mode) == 0 ? 0 : errno;
+    if (!err)
+        err = WriteAll(fd, data.data(), data.size());
     if (!err && fsync(fd) != 0)
         err = errno;
     if (close(fd) != 0 && !err)
@@ -94,8 +131,9 @@ int WriteFileAtomic(const std::string &path, const std::string &data)
         unlink(tmp.c_str());
         return err;
     }
-    FsyncDir(DirName(path));
-    return 0;
+    // Until the folder is synced the new name may vanish in a crash: a
+    // failure here is a failed write, although the new text is in place.
+    return FsyncDir(DirName(path));
 }
 
 int ReadFile(const std::string &path, std::string *data)

@@ -12,11 +12,20 @@ extern char **environ;
 
 namespace mailsys {
 
+long long ElapsedMilliseconds(const timespec &start, const timespec &now)
+{
+    long long ns = (static_cast<long long>(now.tv_sec) - start.tv_sec) * 1000000000LL + (now.tv_nsec - start.tv_nsec);
+    return ns / 1000000;
+}
+
 bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, message_file.c_str(), O_RDONLY, 0);
+    // Descriptors the calling program opened without close-on-exec (its
+    // files, sockets, pipes) are none of the command's business.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Its own process group, so that a timeout ends the whole pipeline; and
@@ -47,7 +56,9 @@ bool RunSendCommand(const std::string &command, const std::string &message_file,
             return false;  // reaped by someone else: the outcome is unknown
         timespec now;
         clock_gettime(CLOCK_MONOTONIC, &now);
-        if (now.tv_sec - start.tv_sec >= timeout_seconds) {
+        // Counted to the millisecond: whole seconds of the clock would end a
+        // command up to a second early.
+        if (ElapsedMilliseconds(start, now) >= static_cast<long long>(timeout_seconds) * 1000) {
             kill(-pid, SIGKILL);
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);

@@ -89,11 +89,17 @@ int DeliverToMaildir(const std::string &maildir, const std::string &message, std
                 err = errno;
             }
         }
+        // The mail is delivered only once its name in new/ is on disk: a
+        // failed sync of the folder is a failed delivery, and the mail that
+        // might vanish in a crash is taken back.
+        if (!err && (err = FsyncDir(maildir + "/new")) != 0)
+            unlink(dst.c_str());
         if (err) {
             unlink(tmp.c_str());
             return err;
         }
-        FsyncDir(maildir + "/new");
+        // The name left in tmp/ is gone already; should it come back after a
+        // crash, CleanMaildirTmp removes it.
         FsyncDir(maildir + "/tmp");
         *path = dst;
         return 0;
@@ -125,11 +131,26 @@ int MoveToMaildirCur(const std::string &file, const std::string &maildir, std::s
         unlink(file.c_str());
         FsyncDir(DirName(file));
     }
-    FsyncDir(maildir + "/cur");
-    FsyncDir(DirName(file));
     if (new_path)
         *new_path = dst;
-    return 0;
+    // The move is done when both folders are on disk.
+    if (int err = FsyncDir(maildir + "/cur"))
+        return err;
+    return FsyncDir(DirName(file));
+}
+
+int FileAsSent(const std::string &file, const std::string &sent, const std::string &outbox, std::string *where)
+{
+    where->clear();
+    int err = MoveToMaildirCur(file, sent, where);
+    if (err == 0 || !FileExists(file))
+        return err;  // moved (perhaps not yet synced)
+    if (MoveToMaildirCur(file, outbox, where) != 0 && FileExists(file)) {
+        where->clear();
+        if (unlink(file.c_str()) == 0)
+            FsyncDir(DirName(file));
+    }
+    return err;
 }
 
 void CleanMaildirTmp(const std::string &maildir)

@@ -16,6 +16,7 @@
 #include "ui.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -151,9 +152,14 @@ ULONG SendMail(const Profile &profile, const MapiMessage &msg)
             MoveToFailed(file, FailedMaildirFor(profile.outbox));
             return MAPI_E_FAILURE;
         }
-        // Sent: file it under Sent. If that fails it stays in the outbox,
-        // which is still a sent mail, so the call succeeds.
-        MoveToMaildirCur(file, profile.sent, nullptr);
+        // Sent: filed under Sent. Should that fail, the mail went out all the
+        // same, so the call succeeds (a failure would have the caller send it
+        // again); it never stays where it would be sent again, and the
+        // failure is told on standard error.
+        std::string kept;
+        if (int err = FileAsSent(file, profile.sent, profile.outbox, &kept))
+            fprintf(stderr, "tegamiya-mail: a sent mail could not be filed under %s: %s; %s\n", profile.sent.c_str(),
+                    strerror(err), kept.empty() ? "no copy is kept" : ("kept as " + kept).c_str());
     }
     return SUCCESS_SUCCESS;
 }

@@ -149,6 +149,34 @@ private:
 const char *const kWellNames[] = {"To", "Cc", "Bcc"};
 
 
+// The list of contacts: a virtual list that asks for the text of the rows
+// it shows, so a search that matches tens of thousands of contacts costs
+// no more than the rows on screen.
+class ContactList : public wxListCtrl {
+public:
+    ContactList(wxWindow *parent, const AddressBook &book, const std::vector<size_t> &shown)
+        : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxSize(360, 300), wxLC_REPORT | wxLC_VIRTUAL,
+                     wxDefaultValidator, "contacts"),
+          m_book(book), m_shown(shown)
+    {
+    }
+    wxString group;  // what a group shows instead of an address
+
+private:
+    wxString OnGetItemText(long item, long column) const override
+    {
+        if (item < 0 || static_cast<size_t>(item) >= m_shown.size())
+            return wxString();
+        const Contact &c = m_book.Contacts()[m_shown[static_cast<size_t>(item)]];
+        if (column == 0)
+            return U(c.display_name);
+        return c.is_group ? group : U(c.emails.empty() ? "" : c.emails.front());
+    }
+
+    const AddressBook &m_book;
+    const std::vector<size_t> &m_shown;
+};
+
 // Address book dialog: a searchable list of contacts and one or three
 // wells of chosen recipients.
 class AddressDialog : public wxDialog {
@@ -168,8 +196,7 @@ public:
         m_search->ShowCancelButton(true);
         m_search->SetDescriptiveText(T("Search names and addresses"));
         left->Add(m_search, 0, wxEXPAND | wxBOTTOM, 6);
-        m_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(360, 300), wxLC_REPORT,
-                                wxDefaultValidator, "contacts");
+        m_list = new ContactList(this, m_book, m_shown);
         m_list->AppendColumn(T("Name"), wxLIST_FORMAT_LEFT, 170);
         m_list->AppendColumn(T("Address"), wxLIST_FORMAT_LEFT, 180);
         left->Add(m_list, 1, wxEXPAND);
@@ -212,7 +239,7 @@ public:
         top->Add(row, 1, wxEXPAND);
         top->Add(Buttons(this, T), 0, wxEXPAND | wxALL, 10);
         SetSizerAndFit(top);
-        m_group = T("(group)");
+        m_list->group = T("(group)");
 
         for (const auto &e : preset) {
             int well = e.recip_class == 2 ? 1 : e.recip_class == 3 ? 2 : 0;
@@ -247,24 +274,19 @@ public:
 
 private:
     // Shows the contacts whose name or address contains the search text.
+    // The book compares forms it made once; the list only learns how many
+    // rows there are.
     void Fill()
     {
-        std::string key = NameKey(S(m_search->GetValue()));
-        m_list->DeleteAllItems();
-        m_shown.clear();
-        const auto &contacts = m_book.Contacts();
-        for (size_t i = 0; i < contacts.size(); ++i) {
-            const Contact &c = contacts[i];
-            bool match = key.empty() || NameKey(c.display_name).find(key) != std::string::npos;
-            for (const auto &e : c.emails)
-                match = match || NameKey(e).find(key) != std::string::npos;
-            if (!match)
-                continue;
-            long row = m_list->InsertItem(m_list->GetItemCount(), U(c.display_name));
-            m_list->SetItem(row, 1, c.is_group ? m_group : U(c.emails.empty() ? "" : c.emails.front()));
-            m_shown.push_back(i);
+        std::vector<size_t> shown = m_book.Search(S(m_search->GetValue()));
+        bool same = shown == m_shown && m_list->GetItemCount() == static_cast<long>(m_shown.size());
+        if (!same) {
+            m_shown = std::move(shown);
+            m_list->SetItemState(-1, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+            m_list->SetItemCount(static_cast<long>(m_shown.size()));
+            m_list->Refresh();
         }
-        if (m_list->GetItemCount() > 0)
+        if (!m_shown.empty() && (!same || m_list->GetSelectedItemCount() == 0))
             m_list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
                                  wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
     }
@@ -312,10 +334,9 @@ private:
     }
 
     const AddressBook &m_book;
-    wxString m_group;  // what a group shows instead of an address
-    wxSearchCtrl *m_search;
-    wxListCtrl *m_list;
     std::vector<size_t> m_shown;  // contact index of each list row
+    wxSearchCtrl *m_search;
+    ContactList *m_list;
     std::vector<wxListBox *> m_wells;
     std::vector<std::vector<AddressEntry>> m_entries;
 };

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <unordered_set>
 
 namespace mailsys {
 
@@ -168,23 +169,6 @@ std::string DecodeQuotedPrintable(std::string_view s)
     return out;
 }
 
-bool IsValidUtf8(std::string_view s)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(s.data());
-    size_t n = s.size();
-    for (size_t i = 0; i < n;) {
-        unsigned char c = p[i];
-        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > n)
-            return false;
-        for (size_t k = 1; k < len; ++k)
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-        i += len;
-    }
-    return true;
-}
-
 // Decodes the transfer encoding and charset of a value, leaving escapes.
 std::string DecodeValue(const Property &prop)
 {
@@ -193,7 +177,7 @@ std::string DecodeValue(const Property &prop)
     if (!charset.empty())
         return CharsetToUtf8(raw, charset);
     // Phones write Shift_JIS without saying so; UTF-8 is the rule otherwise.
-    if (!IsValidUtf8(raw))
+    if (!cp932::IsValidUtf8(raw))
         return cp932::ToUtf8(raw);
     return raw;
 }
@@ -315,8 +299,9 @@ struct CardBuilder {
     {
         std::stable_sort(emails.begin(), emails.end(),
                          [](const EmailRank &a, const EmailRank &b) { return a.rank < b.rank; });
+        std::unordered_set<std::string> seen;
         for (auto &e : emails)
-            if (std::find(contact.emails.begin(), contact.emails.end(), e.address) == contact.emails.end())
+            if (seen.insert(e.address).second)
                 contact.emails.push_back(e.address);
         contact.display_name = !fn.empty() ? fn : !n_name.empty() ? n_name : !org.empty() ? org
                                : contact.emails.empty() ? "" : contact.emails.front();
@@ -341,25 +326,40 @@ std::vector<std::string> LogicalLines(std::string_view data)
             start = i + 1;
         }
     }
+    // Where the current logical line's colon is, and whether its name part
+    // declares quoted-printable: found once, by looking only at what each
+    // physical line adds, so a long folded line costs its length, not its
+    // length squared.
     std::vector<std::string> lines;
+    size_t colon = std::string::npos;
+    bool qp = false;
     bool qp_open = false;  // the last line is quoted-printable and ends with '='
     for (auto &p : physical) {
+        size_t added_at;
         if (!lines.empty() && qp_open) {
             // Soft break: drop the '=' and join (leading blanks belong to the text).
             lines.back().pop_back();
+            added_at = lines.back().size();
             lines.back() += p;
         } else if (!lines.empty() && !p.empty() && (p[0] == ' ' || p[0] == '\t')) {
-            lines.back() += p.substr(1);
+            added_at = lines.back().size();
+            lines.back().append(p, 1);
         } else if (p.empty()) {
             qp_open = false;
             continue;
         } else {
             lines.push_back(p);
+            added_at = 0;
+            colon = std::string::npos;
+            qp = false;
         }
         const std::string &l = lines.back();
-        size_t colon = l.find(':');
-        qp_open = !l.empty() && l.back() == '=' && colon != std::string::npos &&
-                  Upper(std::string_view(l).substr(0, colon)).find("QUOTED-PRINTABLE") != std::string::npos;
+        if (colon == std::string::npos) {
+            colon = l.find(':', added_at);
+            if (colon != std::string::npos)
+                qp = Upper(std::string_view(l).substr(0, colon)).find("QUOTED-PRINTABLE") != std::string::npos;
+        }
+        qp_open = qp && !l.empty() && l.back() == '=';
     }
     return lines;
 }

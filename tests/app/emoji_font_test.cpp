@@ -1,5 +1,6 @@
 // The pictograph font link: when the user is asked, what is written to the
 // per-user record, and how reload failures are reported.
+#include "app/cp932.h"
 #include "app/emoji_font.h"
 #include "app/profile.h"
 
@@ -198,6 +199,61 @@ TEST_F(FontLink, ReloadFailuresAreReported)
     EXPECT_FALSE(RegisterEmojiFontWith(font, eudc));
     ASSERT_EQ(ui->boxes.size(), 2u);
     EXPECT_EQ(ui->boxes[1].text, Sjis("絵文字の登録に失敗しました。"));
+}
+
+// Installed under /opt/café/, the link was written as ".../caf?/Tegamiya.tte"
+// and every start failed to load it: a path CP932 cannot write is linked
+// through a symbolic link under the user's data folder.
+TEST_F(FontLink, FolderCp932CannotWriteIsLinkedThroughTheDataFolder)
+{
+    namespace fs = std::filesystem;
+    struct Case { const char *name; std::string folder; };
+    for (const Case &c : {Case{"accent", "café"}, Case{"euro", "a€"}, Case{"not UTF-8", "caf\xE9"}}) {
+        SCOPED_TRACE(c.name);
+        fs::path fontFile = home.Path() / "opt" / c.folder / "Tegamiya.tte";
+        testenv::WriteFile(fontFile, "font");
+        ui->boxes.clear();
+        fs::remove(EudcRecordPath());
+        EXPECT_TRUE(RegisterEmojiFontWith(fontFile.string(), eudc));
+        EXPECT_TRUE(ui->boxes.empty());
+        // The record names a path in the data folder that leads to the font.
+        std::string link = cp932::ToUtf8(Link());
+        EXPECT_EQ(link.rfind((home.Path() / ".local/share/Tegamiya/fonts/").string(), 0), 0u) << link;
+        EXPECT_EQ(Link(), Sjis(link));
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_TRUE(fs::equivalent(link, fontFile));
+        EXPECT_EQ(EmojiFontLinkPath(fontFile.string()), link);
+        // The next start finds its link in place: no question.
+        EXPECT_TRUE(RegisterEmojiFontWith(fontFile.string(), eudc));
+        EXPECT_TRUE(ui->boxes.empty());
+    }
+    // Fonts of two such folders have links of their own: starting from the
+    // other asks about the first, as with any other folder.
+    std::string first = EmojiFontLinkPath((home.Path() / "opt/café/Tegamiya.tte").string());
+    std::string second = EmojiFontLinkPath((home.Path() / "opt/a€/Tegamiya.tte").string());
+    EXPECT_NE(first, second);
+    ui->answers = {IDYES};
+    EXPECT_TRUE(RegisterEmojiFontWith((home.Path() / "opt/café/Tegamiya.tte").string(), eudc));
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, Question(Sjis(EmojiFontLinkPath((home.Path() / "opt/caf\xE9/Tegamiya.tte").string()))));
+    // A link the user pointed elsewhere is put right.
+    fs::remove(first);
+    fs::create_symlink("/nowhere", first);
+    EXPECT_EQ(EmojiFontLinkPath((home.Path() / "opt/café/Tegamiya.tte").string()), first);
+    EXPECT_TRUE(fs::equivalent(first, home.Path() / "opt/café/Tegamiya.tte"));
+    // Japanese folders keep their own path.
+    EXPECT_EQ(EmojiFontLinkPath("/opt/写真/Tegamiya.tte"), "/opt/写真/Tegamiya.tte");
+}
+
+TEST_F(FontLink, NoDataFolderForTheLinkIsReported)
+{
+    testenv::WriteFile(home.Path() / ".local/share", "a file");
+    EXPECT_EQ(EmojiFontLinkPath("/opt/café/Tegamiya.tte"), "");
+    EXPECT_TRUE(RegisterEmojiFontWith("/opt/café/Tegamiya.tte", eudc));
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, Sjis("絵文字の登録に失敗しました。"));
+    EXPECT_EQ(Link(), "<none>");
+    EXPECT_TRUE(eudc.calls.empty());
 }
 
 } // namespace

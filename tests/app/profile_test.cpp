@@ -134,6 +134,14 @@ TEST_F(ProfileTest, FailedWriteLeavesTheFileWholeAndNoLitter)
     EXPECT_EQ(entries, 1);
 }
 
+TEST_F(ProfileTest, APipeInPlaceOfTheFileNeitherHangsNorIsReplaced)
+{
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    EXPECT_EQ(ini.GetString("Default", "Vender", "d"), "d");
+    EXPECT_FALSE(ini.WriteString("Default", "Vender", "PC"));
+    EXPECT_TRUE(fs::is_fifo(file));
+}
+
 TEST_F(ProfileTest, AtomicWriteRefusesADirectoryTarget)
 {
     fs::create_directories(home.Path() / "dir.ini");

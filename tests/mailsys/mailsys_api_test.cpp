@@ -219,6 +219,39 @@ TEST_F(MailApi, AddressLineGivenForEachRecipient)
     EXPECT_EQ(m["to"], "a@x.jp,b@y.jp");
     // A name that is none of the listed addresses is an invalid recipient.
     EXPECT_EQ(Send(h, {Recip(MAPI_TO, "c@z.jp", line)}), ULONG(MAPI_E_INVALID_RECIPS));
+    // Addresses are compared without regard to case.
+    EXPECT_EQ(Send(h, {Recip(MAPI_TO, "A@X.jp", line)}), 0u);
+    MAPILogoff(h, 0, 0, 0);
+}
+
+// A body goes as 7bit only when every byte is ASCII without CR and every
+// line holds at most 76 characters; anything else is base64.
+TEST_F(MailApi, BodyTransferEncodingAtItsLimits)
+{
+    LHANDLE h = Logon();
+    struct Case {
+        std::string body;
+        const char *cte;
+    };
+    const Case cases[] = {
+        {"\x82\xA0", "base64"},                        // one non-ASCII line, no line break
+        {"abc", "7bit"},                                // one ASCII line, no line break
+        {"abc\n\x82\xA0", "base64"},                   // the last line without a break
+        {std::string(76, 'a'), "7bit"},                 // a line at the limit
+        {std::string(77, 'a'), "base64"},               // one above
+        {std::string(76, 'a') + "\n" + std::string(76, 'b'), "7bit"},
+        {"a\rb", "base64"},
+    };
+    for (const Case &c : cases) {
+        for (const auto &f : home.NewMail())
+            unlink((home.outbox + "/new/" + f).c_str());
+        ASSERT_EQ(Send(h, {Recip(MAPI_TO, "x@example.com")}, "s", c.body), 0u);
+        auto m = ReadMail(home.outbox + "/new/" + home.NewMail()[0]);
+        EXPECT_EQ(m["body_cte"], c.cte) << Hex(c.body);
+        // A text part ends with a line break, whichever the encoding.
+        bool closed = std::string(c.cte) == "7bit" && c.body.back() != '\n';
+        EXPECT_EQ(m["body_hex"], Hex(closed ? c.body + "\n" : c.body));
+    }
     MAPILogoff(h, 0, 0, 0);
 }
 

@@ -125,6 +125,63 @@ TEST(AddressBookLoad, FolderOfCardsAndWidthInsensitiveNames)
     EXPECT_EQ(system(cmd.c_str()), 0);
 }
 
+// A long folded line is joined whole, also when its first physical line
+// has no colon yet (the name folded), and quoted-printable soft breaks
+// found after the fold still join.
+TEST(VCard, LongFoldedLines)
+{
+    std::string note(20000, 'x');
+    std::string folded;
+    for (size_t i = 0; i < note.size(); i += 70)
+        folded += " " + note.substr(i, 70) + "\r\n";
+    auto c = Parse("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\nEMAIL:a@x.jp\r\nNOTE:\r\n" + folded +
+                   "EM\r\n AIL:b@x.jp\r\n"
+                   "X-LONG\r\n" + folded + "FN;ENCODING=QUOTED-PRINTABLE\r\n :=41=\r\n=42\r\n"
+                   "END:VCARD\r\n");
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].emails, (std::vector<std::string>{"a@x.jp", "b@x.jp"}));
+    EXPECT_EQ(c[0].display_name, "A");
+    auto q = Parse("BEGIN:VCARD\r\nFN;ENCODING=QUOTED\r\n -PRINTABLE:=41=\r\n=42\r\nEND:VCARD\r\n");
+    ASSERT_EQ(q.size(), 1u);
+    EXPECT_EQ(q[0].display_name, "AB");
+}
+
+// The book's names and addresses are normalised once per loaded book, not
+// once per lookup or per keystroke of a search.
+TEST(AddressBookLookups, NamesAreNormalisedOncePerBook)
+{
+    AddressBook book;
+    const size_t contacts = 300;
+    for (size_t i = 0; i < contacts; ++i) {
+        Contact c;
+        c.display_name = "Person " + std::to_string(i);
+        c.emails = {"p" + std::to_string(i) + "@example.jp"};
+        book.Add(c);
+    }
+    size_t before = NameKeysMade();
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(book.FindByName("person 7").size(), 1u);
+    for (const char *typed : {"p", "pe", "per", "pers", "perso", "person", "person 1", "p12@"})
+        book.Search(typed);
+    // 600 for the book, one per lookup and per search text.
+    EXPECT_LE(NameKeysMade() - before, 2 * contacts + 100 + 8);
+
+    EXPECT_EQ(book.Search("ＰＥＲＳＯＮ 299").size(), 1u);   // width and case ignored
+    EXPECT_EQ(book.Search("person 1").size(), 111u);          // 1, 10-19, 100-199
+    EXPECT_EQ(book.Search("@EXAMPLE.jp").size(), contacts);  // addresses too
+    EXPECT_EQ(book.Search("").size(), contacts);
+    EXPECT_TRUE(book.Search("nobody").empty());
+    // A contact added later is found: the forms are made again.
+    Contact late;
+    late.display_name = "Late Comer";
+    book.Add(late);
+    EXPECT_EQ(book.FindByName("late comer").size(), 1u);
+    EXPECT_EQ(book.Search("late").size(), 1u);
+    book.Load("/nonexistent/book.vcf");
+    EXPECT_TRUE(book.FindByName("late comer").empty());
+    EXPECT_TRUE(book.Search("").empty());
+}
+
 TEST(Addresses, ParseAsCallersWriteThem)
 {
     std::string a, n;

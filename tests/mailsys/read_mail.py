@@ -57,6 +57,7 @@ def report(path):
     if body is not None:
         out["body_type"] = body.get_content_type()
         out["body_charset"] = body.get_content_charset() or ""
+        out["body_cte"] = body.get("Content-Transfer-Encoding", "7bit").strip().lower()
         out["body_hex"] = (body.get_payload(decode=True) or b"").hex()
     out["attachments"] = str(len(atts))
     for i, a in enumerate(atts):

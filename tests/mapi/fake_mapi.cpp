@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -78,6 +79,8 @@ ULONG MAPISendMail(LHANDLE lhSession, ULONG_PTR, lpMapiMessage m, FLAGS flFlags,
 {
     if (lhSession != kSession || g_state.session != kSession)
         return MAPI_E_INVALID_SESSION;
+    if (g_state.sendDelayMs > 0)
+        usleep(static_cast<useconds_t>(g_state.sendDelayMs) * 1000);
     ULONG r = SUCCESS_SUCCESS;
     if (!g_state.sendResults.empty()) {
         r = g_state.sendResults.front();

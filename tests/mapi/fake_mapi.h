@@ -39,6 +39,7 @@ struct FakeMapiState {
     std::map<std::string, FakeResolve> resolve; // by name; unknown names give 14
     ULONG addressResult = SUCCESS_SUCCESS;
     std::vector<FakeRecipient> addressAnswer;
+    int sendDelayMs = 0;              // each MAPISendMail takes this long (a slow hand-off)
 
     // What the program did.
     int logonCalls = 0;
