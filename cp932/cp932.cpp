@@ -84,10 +84,82 @@ size_t Utf8SeqLen(std::string_view s, size_t i)
 
 } // namespace
 
+namespace {
+
+constexpr uint32_t kNoChar = 0xFFFFFFFF;
+
+// The UTF-8 form of every CP932 unit (a single byte from 0x80 up, or a lead
+// byte with a trail byte), asked of iconv once per process and kept as a
+// table: reading a large text costs one look-up per character instead of
+// one converter call. Index: the byte, or lead * 256 + trail.
+struct DecodeTable {
+    uint32_t code[65536];
+    DecodeTable()
+    {
+        Converter &conv = ToUtf8Conv();
+        std::lock_guard<std::mutex> guard(conv.lock);
+        auto decode = [&conv](const char *bytes, size_t n) -> uint32_t {
+            std::string utf8;
+            if (!ConvertUnit(conv, std::string_view(bytes, n), utf8) || utf8.empty())
+                return kNoChar;
+            auto b = [&utf8](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(utf8[k])); };
+            switch (utf8.size()) {
+            case 1: return b(0);
+            case 2: return (b(0) & 0x1F) << 6 | (b(1) & 0x3F);
+            case 3: return (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F);
+            case 4: return (b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 | (b(3) & 0x3F);
+            default: return kNoChar; // one unit gave several characters: not expected of CP932
+            }
+        };
+        for (uint32_t &c : code)
+            c = kNoChar;
+        for (unsigned v = 0x80; v < 0x100; ++v) {
+            char one = static_cast<char>(v);
+            if (!IsLeadByte(static_cast<unsigned char>(v)))
+                code[v] = decode(&one, 1);
+        }
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!IsLeadByte(static_cast<unsigned char>(lead)))
+                continue;
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
+                if (IsTrailByte(static_cast<unsigned char>(trail))) {
+                    char two[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                    code[lead << 8 | trail] = decode(two, 2);
+                }
+        }
+    }
+};
+
+const DecodeTable &Table()
+{
+    static const DecodeTable table;
+    return table;
+}
+
+void AppendUtf8(std::string &out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | cp >> 6));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | cp >> 12));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | cp >> 18));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+} // namespace
+
 std::string ToUtf8(std::string_view in)
 {
-    Converter &conv = ToUtf8Conv();
-    std::lock_guard<std::mutex> guard(conv.lock);
+    const DecodeTable &table = Table();
     std::string out;
     out.reserve(in.size() * 3 / 2);
     size_t i = 0;
@@ -98,11 +170,16 @@ std::string ToUtf8(std::string_view in)
             ++i;
             continue;
         }
-        size_t n = (IsLeadByte(c) && i + 1 < in.size() &&
-                    IsTrailByte(static_cast<unsigned char>(in[i + 1]))) ? 2 : 1;
-        if (!ConvertUnit(conv, in.substr(i, n), out))
+        // A lead byte without a valid trail byte is one unit of its own
+        // (replaced), and the next byte is read again.
+        unsigned char t = i + 1 < in.size() ? static_cast<unsigned char>(in[i + 1]) : 0;
+        bool pair = IsLeadByte(c) && i + 1 < in.size() && IsTrailByte(t);
+        uint32_t cp = pair ? table.code[c << 8 | t] : table.code[c];
+        if (cp == kNoChar)
             out += "\xEF\xBF\xBD"; // U+FFFD
-        i += n;
+        else
+            AppendUtf8(out, cp);
+        i += pair ? 2 : 1;
     }
     return out;
 }

@@ -10,18 +10,22 @@ namespace mailsys {
 
 namespace {
 
-// Length of the UTF-8 sequence at s (n bytes left), 0 when it is bad.
+// Length of the UTF-8 sequence at s (n bytes left), 0 when it is bad:
+// cut short, overlong, a surrogate or past U+10FFFF.
 size_t Utf8SeqLen(const unsigned char *s, size_t n)
 {
     if (n == 0)
         return 0;
     unsigned char c = s[0];
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >> 4) == 14 ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
     if (len == 0 || len > n)
         return 0;
     for (size_t i = 1; i < len; ++i)
         if ((s[i] & 0xC0) != 0x80)
             return 0;
+    if ((c == 0xE0 && s[1] < 0xA0) || (c == 0xED && s[1] >= 0xA0) || (c == 0xF0 && s[1] < 0x90) ||
+        (c == 0xF4 && s[1] >= 0x90))
+        return 0;
     return len;
 }
 

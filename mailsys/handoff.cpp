@@ -18,14 +18,46 @@ long long ElapsedMilliseconds(const timespec &start, const timespec &now)
     return ns / 1000000;
 }
 
-bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds)
+namespace {
+
+// A pipe whose read end (returned) holds `secret`; -1 on failure. The pipe
+// takes the whole text at once (a password is far below its capacity).
+int SecretPipe(const std::string &secret)
 {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
+    bool ok = secret.size() <= 4096 && write(fds[1], secret.data(), secret.size()) == ssize_t(secret.size());
+    close(fds[1]);
+    // Descriptor 3 itself would keep its close-on-exec flag through dup2.
+    if (ok && fds[0] == 3) {
+        int moved = fcntl(fds[0], F_DUPFD_CLOEXEC, 10);
+        close(fds[0]);
+        fds[0] = moved;
+    }
+    if (!ok && fds[0] >= 0) {
+        close(fds[0]);
+        return -1;
+    }
+    return fds[0];
+}
+
+}  // namespace
+
+bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds,
+                    const std::string *fd3_secret)
+{
+    int secret_fd = -1;
+    if (fd3_secret && (secret_fd = SecretPipe(*fd3_secret)) < 0)
+        return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, message_file.c_str(), O_RDONLY, 0);
+    if (secret_fd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, secret_fd, 3);
     // Descriptors the calling program opened without close-on-exec (its
     // files, sockets, pipes) are none of the command's business.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    posix_spawn_file_actions_addclosefrom_np(&actions, secret_fd >= 0 ? 4 : 3);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Its own process group, so that a timeout ends the whole pipeline; and
@@ -42,6 +74,8 @@ bool RunSendCommand(const std::string &command, const std::string &message_file,
     int rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, const_cast<char **>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
+    if (secret_fd >= 0)
+        close(secret_fd);
     if (rc != 0)
         return false;
 

@@ -1,4 +1,5 @@
 #include "profile.h"
+#include "account.h"
 #include "text_util.h"
 
 #include "charset.h"
@@ -103,6 +104,8 @@ ProfileLoad LoadProfile(Profile *profile)
             int t = atoi(value.c_str());
             if (t > 0)
                 profile->send_timeout = t;
+        } else {
+            ReadAccountKey(key, value, &profile->account);
         }
     }
     if (in.bad() || !IsPlainAddress(profile->sender_address))
@@ -128,7 +131,8 @@ bool SaveProfile(const Profile &p)
       << "addressbook = " << p.address_book << "\n"
       << "\n[handoff]\n"
       << "send_command = " << p.send_command << "\n"
-      << "send_timeout = " << p.send_timeout << "\n";
+      << "send_timeout = " << p.send_timeout << "\n"
+      << "\n" << AccountSection(p.account);
     std::string path = ProfilePath();
     if (!MakeDirs(DirName(path)))
         return false;

@@ -6,6 +6,19 @@
 
 namespace mailsys {
 
+// How the connection to the SMTP server is protected.
+enum class SmtpSecurity { StartTls, Tls, None };
+
+// The SMTP account mail is sent through (with msmtp). No server: none.
+// The password is never part of it: it lives in the desktop keyring.
+struct SmtpAccount {
+    std::string server;   // host name or address; empty: no account
+    int port = 587;
+    SmtpSecurity security = SmtpSecurity::StartTls;
+    std::string user;     // empty: the server asks for no login
+    std::string ca_file;  // certificates to trust besides the system's; may be empty
+};
+
 struct Profile {
     std::string sender_name;     // UTF-8; may be empty
     std::string sender_address;  // user@host
@@ -14,6 +27,7 @@ struct Profile {
     std::string address_book;    // a .vcf file or a folder of them
     std::string send_command;    // sendmail-compatible command; empty: none
     int send_timeout = 120;      // seconds the send command may take
+    SmtpAccount account;         // used when send_command is empty
 };
 
 // $XDG_CONFIG_HOME (or ~/.config) and $XDG_DATA_HOME (or ~/.local/share).

@@ -3,12 +3,13 @@
 #include <simple_mapi.h>
 #pragma GCC visibility pop
 
+#include "account.h"
 #include "address_book.h"
 #include "buffers.h"
 #include "cp932/cp932.h"
-#include "failed_mail.h"
+#include "delivery.h"
 #include "fsutil.h"
-#include "handoff.h"
+#include "keyring.h"
 #include "maildir.h"
 #include "message_builder.h"
 #include "profile.h"
@@ -45,15 +46,38 @@ std::map<LHANDLE, Profile> &Sessions()
     return *sessions;
 }
 LHANDLE g_next_handle = 0x7E6A0001;
+// The account password of each session, as found at logon.
+std::map<LHANDLE, Credentials> &SessionCredentials()
+{
+    static auto *credentials = new std::map<LHANDLE, Credentials>;
+    return *credentials;
+}
 
-bool SessionProfile(LHANDLE handle, Profile *profile)
+bool SessionProfile(LHANDLE handle, Profile *profile, Credentials *credentials = nullptr)
 {
     std::lock_guard<std::mutex> lock(g_sessions_mutex);
     auto it = Sessions().find(handle);
     if (handle == 0 || it == Sessions().end())
         return false;
     *profile = it->second;
+    if (credentials)
+        *credentials = SessionCredentials()[handle];
     return true;
+}
+
+// Where the account's password comes from in this session: the keyring when
+// it holds one (msmtp reads it there), else none and mail waits.
+Credentials FindCredentials(const Profile &profile)
+{
+    Credentials c;
+    if (!AccountNeedsPassword(profile))
+        return c;
+    std::string password;
+    KeyringResult found = LookupSmtpPassword(profile.account.server, profile.account.user, &password);
+    ForgetSecret(&password);
+    if (found != KeyringResult::Ok)
+        c.kind = Credentials::Missing;
+    return c;
 }
 
 bool IsDiskFull(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
@@ -105,7 +129,7 @@ ULONG ReadAttachment(const MapiFileDesc &f, Attachment *out)
     return SUCCESS_SUCCESS;
 }
 
-ULONG SendMail(const Profile &profile, const MapiMessage &msg)
+ULONG SendMail(const Profile &profile, const Credentials &credentials, const MapiMessage &msg)
 {
     if (msg.nRecipCount > kMaxRecipients)
         return MAPI_E_TOO_MANY_RECIPIENTS;
@@ -145,22 +169,10 @@ ULONG SendMail(const Profile &profile, const MapiMessage &msg)
     if (int err = DeliverToMaildir(profile.outbox, text, &file))
         return IsDiskFull(err) ? MAPI_E_DISK_FULL : MAPI_E_FAILURE;
 
-    if (!profile.send_command.empty()) {
-        if (!RunSendCommand(profile.send_command, file, profile.send_timeout)) {
-            // Not sent: the mail leaves the outbox for failed/, so that the
-            // failure answered is true and another try sends exactly one.
-            MoveToFailed(file, FailedMaildirFor(profile.outbox));
-            return MAPI_E_FAILURE;
-        }
-        // Sent: filed under Sent. Should that fail, the mail went out all the
-        // same, so the call succeeds (a failure would have the caller send it
-        // again); it never stays where it would be sent again, and the
-        // failure is told on standard error.
-        std::string kept;
-        if (int err = FileAsSent(file, profile.sent, profile.outbox, &kept))
-            fprintf(stderr, "tegamiya-mail: a sent mail could not be filed under %s: %s; %s\n", profile.sent.c_str(),
-                    strerror(err), kept.empty() ? "no copy is kept" : ("kept as " + kept).c_str());
-    }
+    // Handed on at once when there is something to hand it to; otherwise it
+    // waits in the outbox, which is success.
+    if (HandOffQueued(profile, credentials, file) == HandOffResult::Failed)
+        return MAPI_E_FAILURE;
     return SUCCESS_SUCCESS;
 }
 
@@ -216,9 +228,13 @@ ULONG MAPILogon(ULONG_PTR ulUIParam, LPSTR, LPSTR, FLAGS flFlags, ULONG, LPLHAND
         if (EnsureMaildir(profile.outbox) != 0)
             return MAPI_E_LOGIN_FAILURE;
         CleanMaildirTmp(profile.outbox);
+        // msmtp's configuration follows the profile, also one edited by hand.
+        WriteMsmtpConfig(profile);
+        Credentials credentials = FindCredentials(profile);
         std::lock_guard<std::mutex> lock(g_sessions_mutex);
         LHANDLE handle = g_next_handle++;
         Sessions()[handle] = profile;
+        SessionCredentials()[handle] = std::move(credentials);
         *lplhSession = handle;
         return SUCCESS_SUCCESS;
     });
@@ -229,6 +245,8 @@ ULONG MAPILogoff(LHANDLE lhSession, ULONG_PTR, FLAGS, ULONG)
     std::lock_guard<std::mutex> lock(g_sessions_mutex);
     if (lhSession == 0 || Sessions().erase(lhSession) == 0)
         return MAPI_E_INVALID_SESSION;
+    ForgetSecret(&SessionCredentials()[lhSession].password);
+    SessionCredentials().erase(lhSession);
     return SUCCESS_SUCCESS;
 }
 
@@ -236,11 +254,14 @@ ULONG MAPISendMail(LHANDLE lhSession, ULONG_PTR, lpMapiMessage lpMessage, FLAGS,
 {
     return Guarded([&]() -> ULONG {
         Profile profile;
-        if (!SessionProfile(lhSession, &profile))
+        Credentials credentials;
+        if (!SessionProfile(lhSession, &profile, &credentials))
             return MAPI_E_INVALID_SESSION;
         if (!lpMessage)
             return MAPI_E_FAILURE;
-        return SendMail(profile, *lpMessage);
+        ULONG rc = SendMail(profile, credentials, *lpMessage);
+        ForgetSecret(&credentials.password);
+        return rc;
     });
 }
 

@@ -214,13 +214,15 @@ std::string Unescape(std::string_view s)
     return out;
 }
 
-// Collapses line breaks and runs of blanks in a name to single spaces.
+// Collapses line breaks, other control characters (a NUL would cut the
+// name short where it is handed on as a C string) and runs of blanks in a
+// name to single spaces.
 std::string CleanName(std::string_view s)
 {
     std::string out;
     bool blank = false;
     for (char c : s) {
-        if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) {
             blank = true;
             continue;
         }
@@ -304,7 +306,7 @@ struct CardBuilder {
             if (seen.insert(e.address).second)
                 contact.emails.push_back(e.address);
         contact.display_name = !fn.empty() ? fn : !n_name.empty() ? n_name : !org.empty() ? org
-                               : contact.emails.empty() ? "" : contact.emails.front();
+                               : contact.emails.empty() ? "" : CleanName(contact.emails.front());
         if (contact.display_name.empty())
             return false;
         *out = std::move(contact);

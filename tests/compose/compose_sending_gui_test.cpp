@@ -30,6 +30,8 @@
 #include <functional>
 
 namespace fs = std::filesystem;
+using testenv::DialogScript;
+using testenv::Shot;
 using testenv::Sjis;
 
 namespace {
@@ -53,26 +55,6 @@ template <class Pred> bool WaitFor(Pred done)
     return done();
 }
 
-// Runs `script` on the next modal dialog once it is shown.
-class DialogScript : public wxModalDialogHook {
-public:
-    explicit DialogScript(std::function<void(wxDialog *)> script) : m_script(std::move(script)) { Register(); }
-    ~DialogScript() override { Unregister(); }
-    int Enter(wxDialog *dialog) override
-    {
-        ++shown;
-        title = dialog->GetTitle();
-        dialog->CallAfter([this, dialog] { m_script(dialog); });
-        return wxID_NONE;
-    }
-    void Exit(wxDialog *) override {}
-    int shown = 0;
-    wxString title;
-
-private:
-    std::function<void(wxDialog *)> m_script;
-};
-
 void Click(wxWindow *parent, int id, wxEventType type = wxEVT_BUTTON)
 {
     wxWindow *w = parent->FindWindow(id);
@@ -80,21 +62,6 @@ void Click(wxWindow *parent, int id, wxEventType type = wxEVT_BUTTON)
     wxCommandEvent e(type, id);
     e.SetEventObject(w);
     w->GetEventHandler()->ProcessEvent(e);
-}
-
-// Leaves a picture of the screen when TEGAMIYA_SCREENSHOTS names a folder.
-void Shot(const char *name)
-{
-    const char *dir = getenv("TEGAMIYA_SCREENSHOTS");
-    if (!dir)
-        return;
-    for (int i = 0; i < 30; ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    std::string cmd = std::string("import -window root '") + dir + "/" + name + ".png'";
-    if (system(cmd.c_str()) != 0)
-        fprintf(stderr, "no screenshot\n");
 }
 
 class Sending : public ::testing::Test {

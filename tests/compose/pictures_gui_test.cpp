@@ -506,7 +506,7 @@ TEST_F(Pictures, RegistrationDialogFillsBrowsesAndWritesTenKeys)
     wxCommandEvent ev(wxEVT_MENU, ID_SETUP_PICTURES);
     app.MainFrame()->ProcessWindowEvent(ev);
     EXPECT_EQ(script.shown, 1);
-    EXPECT_EQ(script.title, "画像ファイルの登録/変更");
+    EXPECT_EQ(script.title.utf8_string(), "画像ファイルの登録/変更");
     EXPECT_EQ(seen, (std::vector<std::string>{"", "", "b@docomo.ne.jp", longPath, "山田", "/写真/山田.bmp"}));
 
     ASSERT_EQ(ui->fileRequests.size(), 1u);

@@ -33,6 +33,8 @@
 #include <sstream>
 
 namespace fs = std::filesystem;
+using testenv::DialogScript;
+using testenv::Shot;
 using testenv::Sjis;
 
 namespace {
@@ -131,44 +133,11 @@ private:
     int m_out = -1;
 };
 
-class DialogScript : public wxModalDialogHook {
-public:
-    explicit DialogScript(std::function<void(wxDialog *)> script) : m_script(std::move(script)) { Register(); }
-    ~DialogScript() override { Unregister(); }
-    int Enter(wxDialog *dialog) override
-    {
-        ++shown;
-        title = dialog->GetTitle();
-        dialog->CallAfter([this, dialog] { m_script(dialog); });
-        return wxID_NONE;
-    }
-    void Exit(wxDialog *) override {}
-    int shown = 0;
-    wxString title;
-
-private:
-    std::function<void(wxDialog *)> m_script;
-};
-
 void Click(wxWindow *w)
 {
     wxCommandEvent e(wxEVT_BUTTON, w->GetId());
     e.SetEventObject(w);
     w->GetEventHandler()->ProcessEvent(e);
-}
-
-void Shot(const char *name)
-{
-    const char *dir = getenv("TEGAMIYA_SCREENSHOTS");
-    if (!dir)
-        return;
-    for (int i = 0; i < 30; ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    std::string cmd = std::string("import -window root '") + dir + "/" + name + ".png'";
-    if (system(cmd.c_str()) != 0)
-        fprintf(stderr, "no screenshot\n");
 }
 
 // 600 characters: kanji with a pictograph every tenth character.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 TEST(Cp932, RoundTripsKanjiKanaAndUserDefinedArea)
 {
     // "表" has 0x5C as trail byte; half-width katakana are single bytes.
@@ -80,3 +82,40 @@ INSTANTIATE_TEST_SUITE_P(
                     // A lead byte before another lead byte: the second one
                     // starts the next character.
                     StrayLead{"\x81\x0A\x82\xA0", "\xEF\xBF\xBD\n\xE3\x81\x82"}));
+
+// Every two-byte input decodes as the system's converter decodes its units
+// one at a time (the rule above), whatever the conversion keeps in tables.
+TEST(Cp932, EveryTwoByteInputAgreesWithTheSystemConverter)
+{
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    auto unit = [&cd](std::string_view bytes) {
+        char buf[16];
+        char *src = const_cast<char *>(bytes.data());
+        size_t left = bytes.size(), room = sizeof buf;
+        char *dst = buf;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &src, &left, &dst, &room) == static_cast<size_t>(-1) || left != 0)
+            return std::string("\xEF\xBF\xBD");
+        return std::string(buf, dst - buf);
+    };
+    int mismatches = 0;
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; ++b) {
+            std::string in{static_cast<char>(a), static_cast<char>(b)};
+            std::string want;
+            size_t i = 0;
+            while (i < in.size()) {
+                auto c = static_cast<unsigned char>(in[i]);
+                size_t n = cp932::IsLeadByte(c) && i + 1 < in.size() &&
+                                   cp932::IsTrailByte(static_cast<unsigned char>(in[i + 1]))
+                               ? 2 : 1;
+                want += c < 0x80 ? std::string(1, in[i]) : unit(std::string_view(in).substr(i, n));
+                i += n;
+            }
+            if (cp932::ToUtf8(in) != want && ++mismatches <= 5)
+                ADD_FAILURE() << std::hex << a << " " << b;
+        }
+    EXPECT_EQ(mismatches, 0);
+    iconv_close(cd);
+}

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <wx/app.h>
-#include <wx/dialog.h>
 #include <wx/evtloop.h>
+#include <wx/dialog.h>
 #include <wx/modalhook.h>
 #include <wx/utils.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -22,8 +24,8 @@ inline void Pump(int rounds = 3)
     }
 }
 
-// Runs `script` on the next modal dialogs once each is shown (the dialog is
-// really shown; the script ends it, e.g. by clicking a button).
+// Runs `script` on each modal dialog once it is shown (the dialog's own
+// event loop runs it), for the life of the object.
 class DialogScript : public wxModalDialogHook {
 public:
     explicit DialogScript(std::function<void(wxDialog *)> script) : m_script(std::move(script)) { Register(); }
@@ -31,17 +33,32 @@ public:
     int Enter(wxDialog *dialog) override
     {
         ++shown;
-        title = dialog->GetTitle().utf8_string();
+        title = dialog->GetTitle();
         dialog->CallAfter([this, dialog] { m_script(dialog); });
         return wxID_NONE;
     }
     void Exit(wxDialog *) override {}
-
     int shown = 0;
-    std::string title; // UTF-8, of the last dialog shown
+    wxString title; // of the last dialog shown
 
 private:
     std::function<void(wxDialog *)> m_script;
 };
+
+// Leaves a picture of the screen as <name>.png when TEGAMIYA_SCREENSHOTS
+// names a folder.
+inline void Shot(const char *name)
+{
+    const char *dir = std::getenv("TEGAMIYA_SCREENSHOTS");
+    if (!dir)
+        return;
+    for (int i = 0; i < 30; ++i) {
+        Pump(1);
+        wxMilliSleep(10);
+    }
+    std::string cmd = std::string("import -window root '") + dir + "/" + name + ".png'";
+    if (std::system(cmd.c_str()) != 0)
+        std::fprintf(stderr, "no screenshot\n");
+}
 
 } // namespace testenv

@@ -1,0 +1,223 @@
+#include "account.h"
+
+#include "fsutil.h"
+
+#include <arpa/inet.h>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <sstream>
+#include <unistd.h>
+
+namespace mailsys {
+
+const char *SecurityWord(SmtpSecurity security)
+{
+    switch (security) {
+    case SmtpSecurity::Tls:
+        return "tls";
+    case SmtpSecurity::None:
+        return "none";
+    case SmtpSecurity::StartTls:
+        break;
+    }
+    return "starttls";
+}
+
+SmtpSecurity ParseSecurity(const std::string &word)
+{
+    if (word == "tls" || word == "TLS")
+        return SmtpSecurity::Tls;
+    if (word == "none" || word == "NONE")
+        return SmtpSecurity::None;
+    return SmtpSecurity::StartTls;
+}
+
+int DefaultPort(SmtpSecurity security)
+{
+    switch (security) {
+    case SmtpSecurity::Tls:
+        return 465;
+    case SmtpSecurity::None:
+        return 25;
+    case SmtpSecurity::StartTls:
+        break;
+    }
+    return 587;
+}
+
+bool ReadAccountKey(const std::string &key, const std::string &value, SmtpAccount *account)
+{
+    if (key == "smtp_server")
+        account->server = value;
+    else if (key == "smtp_port")
+        account->port = value.empty() ? 0 : atoi(value.c_str());
+    else if (key == "smtp_security")
+        account->security = ParseSecurity(value);
+    else if (key == "smtp_user")
+        account->user = value;
+    else if (key == "smtp_ca_file")
+        account->ca_file = value.empty() ? value : ExpandHome(value);
+    else
+        return false;
+    return true;
+}
+
+std::string AccountSection(const SmtpAccount &a)
+{
+    std::ostringstream o;
+    o << "# The SMTP account mail is sent through (by msmtp) when send_command is\n"
+         "# empty. smtp_security: starttls, tls or none (none only for this machine).\n"
+         "# The password is kept in the desktop keyring, never here.\n"
+         "[account]\n"
+      << "smtp_server = " << a.server << "\n"
+      << "smtp_port = " << a.port << "\n"
+      << "smtp_security = " << SecurityWord(a.security) << "\n"
+      << "smtp_user = " << a.user << "\n"
+      << "smtp_ca_file = " << a.ca_file << "\n";
+    return o.str();
+}
+
+bool IsLocalHost(const std::string &server)
+{
+    if (server == "localhost" || server == "localhost.localdomain" || server == "::1" || server == "[::1]")
+        return true;
+    in_addr v4;
+    return inet_pton(AF_INET, server.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127;
+}
+
+namespace {
+
+// A host name (letters, digits, '-', '.'), or an IPv4 or IPv6 address.
+bool ValidServer(const std::string &s)
+{
+    if (s.empty() || s.size() > 253)
+        return false;
+    in6_addr v6;
+    if (inet_pton(AF_INET6, s.c_str(), &v6) == 1)
+        return true;
+    if (s.front() == '.' || s.front() == '-' || s.back() == '-' || s.find("..") != std::string::npos)
+        return false;
+    for (unsigned char c : s)
+        if (!(isalnum(c) || c == '-' || c == '.'))
+            return false;
+    return true;
+}
+
+// Text that may stand in one line of the msmtp configuration.
+bool OneLine(const std::string &s)
+{
+    for (unsigned char c : s)
+        if (c < ' ' || c == 0x7F)
+            return false;
+    return true;
+}
+
+// A value for msmtp's configuration in double quotes ('\' and '"' escaped).
+std::string Quoted(const std::string &s)
+{
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+AccountProblem CheckAccount(const SmtpAccount &a)
+{
+    if (a.server.empty())
+        return AccountProblem::NoServer;
+    if (!ValidServer(a.server))
+        return AccountProblem::BadServer;
+    if (a.port < 1 || a.port > 65535)
+        return AccountProblem::BadPort;
+    if (a.security == SmtpSecurity::None && !IsLocalHost(a.server))
+        return AccountProblem::UnprotectedRemote;
+    if (!OneLine(a.user) || a.user.size() > 256)
+        return AccountProblem::BadUser;
+    if (!OneLine(a.ca_file) || (!a.ca_file.empty() && !FileExists(a.ca_file)))
+        return AccountProblem::BadCaFile;
+    return AccountProblem::None;
+}
+
+bool UsesAccount(const Profile &p)
+{
+    return p.send_command.empty() && CheckAccount(p.account) == AccountProblem::None;
+}
+
+bool AccountNeedsPassword(const Profile &p) { return UsesAccount(p) && !p.account.user.empty(); }
+
+std::string MsmtpConfigPath() { return ConfigHome() + "/tegamiya-mail/msmtprc"; }
+
+std::string MsmtpConfigText(const Profile &p)
+{
+    const SmtpAccount &a = p.account;
+    std::ostringstream o;
+    o << "# msmtp configuration written by the Tegamiya mail system from the\n"
+         "# [account] section of profile.conf beside it, each time that is read or\n"
+         "# saved: change the account there, not here. No password is kept here:\n"
+         "# msmtp finds it in the desktop keyring (attributes host, service \"smtp\",\n"
+         "# user), or the mail system hands it over when there is no keyring.\n"
+         "defaults\n"
+         "timeout 60\n"
+         "syslog off\n"
+         "\n"
+         "account tegamiya\n"
+      << "host " << a.server << "\n"
+      << "port " << a.port << "\n"
+      << "from " << p.sender_address << "\n"
+      << "tls " << (a.security == SmtpSecurity::None ? "off" : "on") << "\n"
+      << "tls_starttls " << (a.security == SmtpSecurity::StartTls ? "on" : "off") << "\n"
+      << "tls_trust_file " << (a.ca_file.empty() ? std::string("system") : Quoted(a.ca_file)) << "\n"
+      << "auth " << (a.user.empty() ? "off" : "on") << "\n";
+    if (!a.user.empty())
+        o << "user " << Quoted(a.user) << "\n";
+    o << "\naccount default : tegamiya\n";
+    return o.str();
+}
+
+int WriteMsmtpConfig(const Profile &p)
+{
+    std::string path = MsmtpConfigPath();
+    if (!UsesAccount(p)) {
+        if (unlink(path.c_str()) != 0 && errno != ENOENT)
+            return errno;
+        return 0;
+    }
+    std::string text = MsmtpConfigText(p), old;
+    if (ReadFile(path, &old) == 0 && old == text)
+        return 0;
+    if (!MakeDirs(DirName(path)))
+        return errno ? errno : EIO;
+    return WriteFileAtomic(path, text);
+}
+
+std::string ShellQuote(const std::string &text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+std::string HandOffCommand(const Profile &p, bool password_on_fd3)
+{
+    if (!p.send_command.empty())
+        return p.send_command;
+    if (!UsesAccount(p))
+        return "";
+    std::string command = "msmtp -C " + ShellQuote(MsmtpConfigPath()) + " -t";
+    if (password_on_fd3)
+        command += " --passwordeval='cat <&3'";
+    return command;
+}
+
+}  // namespace mailsys

@@ -1,0 +1,62 @@
+// The SMTP account of the profile and the msmtp configuration written from
+// it: mail is delivered by msmtp, which reads that file and finds the
+// password in the desktop keyring (or is handed it by the mail system).
+#pragma once
+
+#include "profile.h"
+
+#include <string>
+
+namespace mailsys {
+
+// "starttls", "tls", "none" and back; an unknown word reads as StartTls.
+const char *SecurityWord(SmtpSecurity security);
+SmtpSecurity ParseSecurity(const std::string &word);
+
+// The port a security usually has: 587 for STARTTLS, 465 for TLS, 25 for none.
+int DefaultPort(SmtpSecurity security);
+
+// Takes one key of the profile's [account] section; false for other keys.
+bool ReadAccountKey(const std::string &key, const std::string &value, SmtpAccount *account);
+
+// The [account] section as SaveProfile writes it.
+std::string AccountSection(const SmtpAccount &account);
+
+// True for a name or address of this machine: localhost, 127.0.0.0/8, ::1.
+bool IsLocalHost(const std::string &server);
+
+// What is wrong with an account, or None. A connection without encryption
+// is allowed to this machine only, so that no password crosses a network
+// in clear.
+enum class AccountProblem { None, NoServer, BadServer, BadPort, UnprotectedRemote, BadUser, BadCaFile };
+AccountProblem CheckAccount(const SmtpAccount &account);
+
+// True when the profile delivers through its account: a server is set, the
+// account is sound and no hand-written send_command takes precedence.
+bool UsesAccount(const Profile &profile);
+
+// True when delivering through the account needs a password.
+bool AccountNeedsPassword(const Profile &profile);
+
+// <config home>/tegamiya-mail/msmtprc: beside profile.conf. (msmtp's
+// confinement on Debian lets it read files named *msmtprc under the home.)
+std::string MsmtpConfigPath();
+
+// The text of the msmtp configuration for a profile with an account.
+std::string MsmtpConfigText(const Profile &profile);
+
+// Writes (atomically, mode 0600) or, without an account, removes the msmtp
+// configuration. Returns 0 or an errno. Unchanged text is not rewritten.
+int WriteMsmtpConfig(const Profile &profile);
+
+// The command that hands one mail (on standard input) to the server: the
+// profile's send_command when it has one, else msmtp with the library's
+// configuration, else "" (mail waits in the outbox). With
+// `password_on_fd3`, msmtp reads the password from file descriptor 3
+// instead of the keyring.
+std::string HandOffCommand(const Profile &profile, bool password_on_fd3);
+
+// The text quoted for /bin/sh.
+std::string ShellQuote(const std::string &text);
+
+}  // namespace mailsys

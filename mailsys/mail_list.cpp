@@ -1,0 +1,274 @@
+#include "mail_list.h"
+
+#include "charset.h"
+#include "fsutil.h"
+#include "message_builder.h"
+
+#include <gmime/gmime.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace mailsys {
+
+namespace {
+
+// Bytes in a charset as UTF-8 (Shift_JIS read as CP932, pictographs kept).
+std::string ToUtf8(const std::string &bytes, std::string charset)
+{
+    size_t star = charset.find('*');  // an RFC 2231 language suffix
+    if (star != std::string::npos)
+        charset.erase(star);
+    return CharsetToUtf8(bytes, charset);
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The bytes of one encoded word's text; false when it is not one.
+bool DecodeWord(const std::string &encoding, const std::string &text, std::string *bytes)
+{
+    bytes->clear();
+    if (encoding == "B" || encoding == "b") {
+        gsize len = 0;
+        std::string copy = text;
+        guchar *raw = g_base64_decode(copy.c_str(), &len);
+        if (!raw)
+            return false;
+        bytes->assign(reinterpret_cast<char *>(raw), len);
+        g_free(raw);
+        return true;
+    }
+    if (encoding == "Q" || encoding == "q") {
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '_') {
+                *bytes += ' ';
+            } else if (text[i] == '=' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 &&
+                       HexValue(text[i + 2]) >= 0) {
+                *bytes += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+                i += 2;
+            } else {
+                *bytes += text[i];
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+std::string RawHeader(GMimeObject *object, const char *name)
+{
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    GMimeHeader *h = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
+    const char *raw = h ? g_mime_header_get_raw_value(h) : nullptr;
+    if (!raw)
+        return "";
+    // Unfold.
+    std::string out;
+    for (const char *p = raw; *p; ++p)
+        if (*p != '\r' && *p != '\n')
+            out += *p;
+    size_t b = out.find_first_not_of(" \t");
+    return b == std::string::npos ? "" : out.substr(b);
+}
+
+GMimeMessage *ParseFile(const std::string &path)
+{
+    EnsureGMime();
+    GMimeStream *stream = g_mime_stream_file_open(path.c_str(), "rb", nullptr);
+    if (!stream)
+        return nullptr;
+    GMimeParser *parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage *message = g_mime_parser_construct_message(parser, nullptr);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    return message;
+}
+
+std::string Addresses(GMimeMessage *m, GMimeAddressType type)
+{
+    InternetAddressList *list = g_mime_message_get_addresses(m, type);
+    if (!list || internet_address_list_length(list) == 0)
+        return "";
+    char *text = internet_address_list_to_string(list, nullptr, FALSE);
+    std::string out = text ? text : "";
+    g_free(text);
+    return out;
+}
+
+// The decoded bytes of a part's content.
+std::string PartBytes(GMimePart *part)
+{
+    GMimeDataWrapper *content = g_mime_part_get_content(part);
+    if (!content)
+        return "";
+    GMimeStream *mem = g_mime_stream_mem_new();
+    g_mime_data_wrapper_write_to_stream(content, mem);
+    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem));
+    std::string out(reinterpret_cast<char *>(array->data), array->len);
+    g_object_unref(mem);
+    return out;
+}
+
+struct Walk {
+    std::vector<std::string> attachments;
+    GMimePart *text = nullptr;
+};
+
+void VisitPart(GMimeObject *, GMimeObject *part, gpointer data)
+{
+    auto *walk = static_cast<Walk *>(data);
+    if (!GMIME_IS_PART(part))
+        return;
+    GMimePart *p = GMIME_PART(part);
+    const char *name = g_mime_part_get_filename(p);
+    GMimeContentType *type = g_mime_object_get_content_type(part);
+    bool text = type && g_mime_content_type_is_type(type, "text", "plain");
+    if (name || !text || walk->text) {
+        if (name || !text)
+            walk->attachments.push_back(name ? DecodeHeaderText(name) : "?");
+    } else {
+        walk->text = p;
+    }
+}
+
+}  // namespace
+
+std::string DecodeHeaderText(const std::string &raw)
+{
+    std::string out, pending_space;
+    size_t i = 0;
+    bool last_was_word = false;
+    while (i < raw.size()) {
+        if (raw.compare(i, 2, "=?") == 0) {
+            size_t q1 = raw.find('?', i + 2);
+            size_t q2 = q1 == std::string::npos ? q1 : raw.find('?', q1 + 1);
+            size_t end = q2 == std::string::npos ? q2 : raw.find("?=", q2 + 1);
+            std::string bytes;
+            if (end != std::string::npos &&
+                DecodeWord(raw.substr(q1 + 1, q2 - q1 - 1), raw.substr(q2 + 1, end - q2 - 1), &bytes)) {
+                // Blanks between two encoded words are not part of the text.
+                if (!last_was_word)
+                    out += pending_space;
+                pending_space.clear();
+                out += ToUtf8(bytes, raw.substr(i + 2, q1 - i - 2));
+                i = end + 2;
+                last_was_word = true;
+                continue;
+            }
+        }
+        if (raw[i] == ' ' || raw[i] == '\t') {
+            pending_space += raw[i++];
+            continue;
+        }
+        out += pending_space;
+        pending_space.clear();
+        size_t next = raw.find_first_of(" \t=", i + 1);
+        if (next == std::string::npos)
+            next = raw.size();
+        out += CharsetToUtf8(raw.substr(i, next - i), "UTF-8");
+        i = next;
+        last_was_word = false;
+    }
+    return out + pending_space;
+}
+
+std::vector<MailRow> ListMaildir(const std::string &maildir, bool with_cur)
+{
+    std::vector<MailRow> rows;
+    for (const char *sub : {"new", "cur"}) {
+        if (!with_cur && sub[0] == 'c')
+            continue;
+        std::string dir = maildir + "/" + sub;
+        for (const auto &name : ListDir(dir)) {
+            if (name.empty() || name[0] == '.')
+                continue;
+            MailRow row;
+            row.path = dir + "/" + name;
+            struct stat st;
+            if (stat(row.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            row.size = static_cast<unsigned long long>(st.st_size);
+            row.id = name.substr(0, name.find(':'));
+            if (GMimeMessage *m = ParseFile(row.path)) {
+                GDateTime *date = g_mime_message_get_date(m);
+                row.date = date ? static_cast<time_t>(g_date_time_to_unix(date)) : 0;
+                row.to = Addresses(m, GMIME_ADDRESS_TYPE_TO);
+                row.subject = DecodeHeaderText(RawHeader(GMIME_OBJECT(m), "Subject"));
+                Walk walk;
+                g_mime_message_foreach(m, VisitPart, &walk);
+                for (const auto &a : walk.attachments)
+                    row.attachments += (row.attachments.empty() ? "" : ", ") + a;
+                g_object_unref(m);
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const MailRow &a, const MailRow &b) {
+        return a.date != b.date ? a.date < b.date : a.id < b.id;
+    });
+    return rows;
+}
+
+std::string MailText(const std::string &path)
+{
+    GMimeMessage *m = ParseFile(path);
+    if (!m)
+        return "";
+    std::string out;
+    auto line = [&out](const char *label, const std::string &value) {
+        if (!value.empty())
+            out += std::string(label) + ": " + value + "\n";
+    };
+    GMimeObject *object = GMIME_OBJECT(m);
+    line("From", Addresses(m, GMIME_ADDRESS_TYPE_FROM));
+    line("To", Addresses(m, GMIME_ADDRESS_TYPE_TO));
+    line("Cc", Addresses(m, GMIME_ADDRESS_TYPE_CC));
+    line("Bcc", Addresses(m, GMIME_ADDRESS_TYPE_BCC));
+    GDateTime *date = g_mime_message_get_date(m);
+    line("Date", date ? FormatDate(static_cast<time_t>(g_date_time_to_unix(date))) : "");
+    line("Subject", DecodeHeaderText(RawHeader(object, "Subject")));
+    Walk walk;
+    g_mime_message_foreach(m, VisitPart, &walk);
+    if (GMimePart *mime_part = GMIME_IS_PART(g_mime_message_get_mime_part(m))
+                                   ? GMIME_PART(g_mime_message_get_mime_part(m))
+                                   : nullptr;
+        mime_part && !walk.text && !g_mime_part_get_filename(mime_part))
+        walk.text = mime_part;
+    for (const auto &a : walk.attachments)
+        line("Attachment", a);
+    out += "\n";
+    if (walk.text) {
+        GMimeContentType *type = g_mime_object_get_content_type(GMIME_OBJECT(walk.text));
+        const char *charset = type ? g_mime_content_type_get_parameter(type, "charset") : nullptr;
+        std::string body = ToUtf8(PartBytes(walk.text), charset ? charset : "UTF-8");
+        // CR LF as the widget's line ends.
+        for (char c : body)
+            if (c != '\r')
+                out += c;
+    }
+    g_object_unref(m);
+    return out;
+}
+
+std::string FormatDate(time_t date)
+{
+    if (date == 0)
+        return "";
+    struct tm t;
+    localtime_r(&date, &t);
+    char buf[32];
+    strftime(buf, sizeof buf, "%Y/%m/%d %H:%M", &t);
+    return buf;
+}
+
+}  // namespace mailsys
