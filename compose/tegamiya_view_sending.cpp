@@ -66,6 +66,20 @@ std::optional<std::string> ResolveThroughMailSystem(const std::string &name)
         g_mapi.MAPIFreeBuffer(entry);
     return address;
 }
+
+// Passes the send's progress on to the progress window once it is shown.
+class ProgressForward : public SendProgressSink {
+public:
+    explicit ProgressForward(CSendProgressDlg *const &window) : m_window(window) {}
+    void PartSent(size_t done, size_t total) override
+    {
+        if (m_window)
+            m_window->PartSent(done, total);
+    }
+
+private:
+    CSendProgressDlg *const &m_window;
+};
 } // namespace
 
 void CTegamiyaView::BindSendingHandlers()
@@ -138,11 +152,12 @@ void CTegamiyaView::OnButtonSend()
         m_bSending = true;
         wxWindowDisabler disabler;
         m_sendStart = std::chrono::steady_clock::now();
+        ProgressForward progress(m_pProgress);
         outcome = SendParts(parts, [&](size_t index, const std::string &part) {
             MapiMessageRecord record(recipients, PartSubject(subject, index + 1, parts.size()), part,
                                      m_strAttachPath);
             return HandOverMail(record.Get(), index + 1, parts.size());
-        }, nullptr);
+        }, &progress);
         if (m_pProgress) {
             m_pProgress->Destroy();
             m_pProgress = nullptr;
@@ -206,10 +221,7 @@ ULONG CTegamiyaView::HandOverMail(MapiMessage *message, size_t number, size_t to
         }
         PumpEvents();
     }
-    ULONG rc = result.get();
-    if (rc == SUCCESS_SUCCESS && m_pProgress)
-        m_pProgress->PartSent(number, total);
-    return rc;
+    return result.get();
 }
 
 void CTegamiyaView::DropAttachmentAfterSend()

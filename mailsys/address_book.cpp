@@ -75,6 +75,7 @@ void AddressBook::Load(const std::string &path)
 {
     m_contacts.clear();
     m_keyed = false;
+    m_uid_indexed = false;
     if (path.empty())
         return;
     if (!IsDirectory(path)) {
@@ -162,15 +163,21 @@ void AddressBook::GroupAddresses(const Contact &group, std::vector<const Contact
             continue;
         }
         std::string uid = m.size() > 9 && g_ascii_strncasecmp(m.c_str(), "urn:uuid:", 9) == 0 ? m.substr(9) : m;
-        for (const auto &c : m_contacts) {
-            if (c.uid.empty() || c.uid != uid)
-                continue;
-            if (c.is_group)
-                GroupAddresses(c, seen, out);
-            else if (!c.emails.empty())
-                add(c.emails.front());
-            break;
+        if (!m_uid_indexed) {
+            m_by_uid.clear();
+            for (size_t i = 0; i < m_contacts.size(); ++i)
+                if (!m_contacts[i].uid.empty())
+                    m_by_uid.emplace(m_contacts[i].uid, i);  // the first of a UID
+            m_uid_indexed = true;
         }
+        auto it = uid.empty() ? m_by_uid.end() : m_by_uid.find(uid);
+        if (it == m_by_uid.end())
+            continue;
+        const Contact &c = m_contacts[it->second];
+        if (c.is_group)
+            GroupAddresses(c, seen, out);
+        else if (!c.emails.empty())
+            add(c.emails.front());
     }
     // A group card may also list addresses of its own.
     for (const auto &e : group.emails)

@@ -20,6 +20,7 @@ public:
     {
         m_contacts.push_back(std::move(contact));
         m_keyed = false;
+        m_uid_indexed = false;
     }
 
     const std::vector<Contact> &Contacts() const { return m_contacts; }
@@ -52,6 +53,10 @@ private:
     mutable bool m_keyed = false;  // m_keys and m_by_name are those of m_contacts
     mutable std::vector<Keys> m_keys;
     mutable std::unordered_map<std::string, std::vector<size_t>> m_by_name;
+    // The first contact of each UID, for expanding groups; made when a
+    // group is first expanded.
+    mutable bool m_uid_indexed = false;
+    mutable std::unordered_map<std::string, size_t> m_by_uid;
 };
 
 // The form names are compared in: NFKC, case-folded, outer blanks removed.

@@ -351,6 +351,19 @@ TEST_F(Sending, HistoryOrderAfterSends)
     EXPECT_EQ(History().size(), 8u);
 }
 
+// History values used to be read into 256-byte buffers, so a long entry
+// came back cut and was written back cut after the next send.
+TEST_F(Sending, LongHistoryValuesStayWhole)
+{
+    std::string longTo = std::string(290, 'a') + "@x.jp";
+    WriteIni("[Keitai Vender]\nPhone=250\n[Default]\nVender=Phone\nMailTo1=" + longTo + "\n");
+    Start();
+    EXPECT_EQ(History(), std::vector<std::string>{longTo});
+    Fill("b@x.jp", "", "", "S", "b");
+    Send();
+    EXPECT_EQ(Ini("Default", "MailTo2"), longTo);
+}
+
 TEST_F(Sending, RefusedWritesCloseOnSendAndMailClient)
 {
     Start();

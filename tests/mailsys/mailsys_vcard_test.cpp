@@ -177,6 +177,25 @@ TEST(AddressBookLookups, NamesAreNormalisedOncePerBook)
     book.Add(late);
     EXPECT_EQ(book.FindByName("late comer").size(), 1u);
     EXPECT_EQ(book.Search("late").size(), 1u);
+    // Groups find members by UID, also members added after an expansion.
+    Contact group;
+    group.display_name = "Group";
+    group.is_group = true;
+    group.members = {"urn:uuid:u1", "urn:uuid:u2"};
+    Contact first;
+    first.display_name = "First";
+    first.uid = "u1";
+    first.emails = {"first@x.jp"};
+    book.Add(group);
+    book.Add(first);
+    const Contact *g = book.FindByName("group").front();
+    EXPECT_EQ(book.GroupAddresses(*g), std::vector<std::string>{"first@x.jp"});
+    Contact second = first;
+    second.uid = "u2";
+    second.emails = {"second@x.jp"};
+    book.Add(second);
+    g = book.FindByName("group").front();
+    EXPECT_EQ(book.GroupAddresses(*g), (std::vector<std::string>{"first@x.jp", "second@x.jp"}));
     book.Load("/nonexistent/book.vcf");
     EXPECT_TRUE(book.FindByName("late comer").empty());
     EXPECT_TRUE(book.Search("").empty());
