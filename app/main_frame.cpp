@@ -5,6 +5,7 @@
 #include "app/resources_wx.h"
 #include "app/tegamiya_app.h"
 #include "app/ui_seam.h"
+#include "app/window_hints.h"
 #include "app/wx_ui.h"
 #include "compose/tegamiya_view.h"
 #include "mapi/mapi_binding.h"
@@ -45,6 +46,7 @@ bool CMainFrame::Create()
     long style = wxCAPTION | wxSYSTEM_MENU | wxRESIZE_BORDER | wxMINIMIZE_BOX | wxCLOSE_BOX;
     if (!wxFrame::Create(nullptr, wxID_ANY, "Tegamiya", wxDefaultPosition, wxDefaultSize, style))
         return false;
+    KeepMaximiseBoxAway(this);
     SetIcons(ProgramIcons());
     if (!OnCreate())
         return false;
