@@ -166,6 +166,8 @@ void CTegamiyaView::BindHandlers()
     }, IDC_WIDTH_SPIN);
     BindPictureHandlers();
     BindSendingHandlers();
+    BindEditingHandlers();
+    BindToolsHandlers();
 }
 
 wxSize CTegamiyaView::GetFormSize() const
@@ -588,8 +590,3 @@ bool CTegamiyaView::LoadStartupFile(bool &tookPicture)
 
 // ------------------------------------------------- history, shortcuts
 
-bool CTegamiyaView::ResolveShortcut(const std::string &, std::string &target)
-{
-    target.clear();
-    return false;
-}
