@@ -5,6 +5,7 @@
 #include "app/resources_wx.h"
 #include "app/tegamiya_app.h"
 #include "app/ui_seam.h"
+#include "app/web_site.h"
 #include "app/window_hints.h"
 #include "app/wx_ui.h"
 #include "compose/tegamiya_view.h"
@@ -16,10 +17,6 @@
 #include <wx/sizer.h>
 #include <wx/toolbar.h>
 #include <wx/xrc/xmlres.h>
-
-#ifndef TEGAMIYA_WEBSITE_URL
-#define TEGAMIYA_WEBSITE_URL "https://www.example.org/zelko/tegamiya/"
-#endif
 
 namespace {
 std::set<int> &Handlers()
@@ -218,5 +215,5 @@ void CMainFrame::OnHelpContents()
 
 void CMainFrame::OnWebSite()
 {
-    Ui().OpenDocument(TEGAMIYA_WEBSITE_URL);
+    Ui().OpenDocument(WebSiteAddress());
 }

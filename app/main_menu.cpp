@@ -68,3 +68,18 @@ wxMenuBar *CreateMainMenu()
     }
     return bar;
 }
+
+wxMenu *CreateEditPopupMenu()
+{
+    // The edit menu's items from select-all to undo, in the same order.
+    auto *menu = new wxMenu;
+    for (const Item &it : kMenus[1].items) {
+        if (it.id == 0)
+            menu->AppendSeparator();
+        else
+            menu->Append(it.id, wxString::FromUTF8(it.text));
+        if (it.id == ID_EDIT_UNDO)
+            break;
+    }
+    return menu;
+}

@@ -192,6 +192,8 @@ void CTegamiyaView::BindHandlers()
     Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent &) { ShowPictureFile(m_strAttachPath); },
          IDC_ATTACHED_PICTURE);
     BindSendingHandlers();
+    BindEditingHandlers();
+    BindToolsHandlers();
 }
 
 wxSize CTegamiyaView::GetFormSize() const
@@ -639,8 +641,3 @@ void CTegamiyaView::ShowDefaultPicture() {}
 
 void CTegamiyaView::ShowRecipientPicture(const std::string &) {}
 
-bool CTegamiyaView::ResolveShortcut(const std::string &, std::string &target)
-{
-    target.clear();
-    return false;
-}

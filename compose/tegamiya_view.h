@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,40 @@ public:
     // --- Shortcuts: filled in by the file drop. True with the target path.
     bool ResolveShortcut(const std::string &link, std::string &target);
 
+    // --- Editing commands, clipboard and file drop (tegamiya_view_editing.cpp).
+    void OnEditCut();
+    void OnEditCopy();
+    void OnEditPaste();
+    void OnEditUndo();
+    void OnEditSelectAll();
+    void OnEditDeleteBlanks();
+    // Empties the body and recounts (command 1124; also after sending).
+    void OnClear();
+    // Files dropped anywhere on the form: the first one counts.
+    void OnDropFiles(const std::vector<std::string> &paths);
+    // The field cut, copy, undo and select-all act on: the subject when it
+    // held the focus more recently than the body, else the body.
+    CRichEdit *TargetField() const;
+    // The right-button menu (412) of the subject and the body, at a screen
+    // position, owned by the main window.
+    void ShowEditMenu(const wxPoint &screenPos);
+    // True when the clipboard holds text (known from the clipboard's own
+    // change notices, so that asking costs nothing).
+    static bool ClipboardHasText();
+
+    // --- External tools (tegamiya_view_tools.cpp).
+    void OnButtonOE();
+    void OnButtonKaoMoji();
+    void OnButtonBrowser();
+    void OnToolsRegistration();
+    // The mail client started when none is stored: the outbox window beside
+    // the program, else the desktop's mail client ("" when there is none).
+    std::string DefaultMailClientPath() const;
+    // Where the outbox window and the desktop's mail client are looked for;
+    // tests replace them.
+    static std::function<std::string()> s_findOutboxWindow;
+    static std::function<std::string()> s_findDesktopMailClient;
+
     // --- Sending and recipients (tegamiya_view_sending.cpp,
     // tegamiya_view_recipients.cpp).
     // Button 1001 and command 1001: hands the mails over, split as the
@@ -145,6 +180,8 @@ private:
     void SetWidthSpinPos(int pos);
     void EnableWidthControls(bool enable);
     void BindHandlers();
+    void BindEditingHandlers();
+    void BindToolsHandlers();
     std::vector<std::string> CarrierNames() const;
     // Selects the first carrier whose name begins with `prefix` (ignoring
     // case); false when none does.

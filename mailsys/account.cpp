@@ -173,7 +173,9 @@ std::string MsmtpConfigText(const Profile &p)
       << "tls " << (a.security == SmtpSecurity::None ? "off" : "on") << "\n"
       << "tls_starttls " << (a.security == SmtpSecurity::StartTls ? "on" : "off") << "\n"
       << "tls_trust_file " << (a.ca_file.empty() ? std::string("system") : Quoted(a.ca_file)) << "\n"
-      << "auth " << (a.user.empty() ? "off" : "on") << "\n";
+      // Without TLS msmtp offers PLAIN and LOGIN only when named; such an
+      // account reaches this machine only.
+      << "auth " << (a.user.empty() ? "off" : a.security == SmtpSecurity::None ? "plain" : "on") << "\n";
     if (!a.user.empty())
         o << "user " << Quoted(a.user) << "\n";
     o << "\naccount default : tegamiya\n";

@@ -3,12 +3,39 @@
 #include "account.h"
 #include "failed_mail.h"
 #include "handoff.h"
+#include "keyring.h"
 #include "maildir.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace mailsys {
+
+Credentials CredentialsAtLogon(const Profile &profile, bool *keyring_answers)
+{
+    Credentials c;
+    if (keyring_answers)
+        *keyring_answers = true;
+    if (!AccountNeedsPassword(profile))
+        return c;
+    std::string password;
+    KeyringResult found = LookupSmtpPassword(profile.account.server, profile.account.user, &password);
+    ForgetSecret(&password);
+    if (keyring_answers)
+        *keyring_answers = found != KeyringResult::Unavailable;
+    if (found != KeyringResult::Ok)
+        c.kind = Credentials::Missing;
+    return c;
+}
+
+Credentials KeepPassword(const Profile &profile, const std::string &password)
+{
+    if (!AccountNeedsPassword(profile) || password.empty())
+        return CredentialsAtLogon(profile);
+    if (StoreSmtpPassword(profile.account.server, profile.account.user, password) == KeyringResult::Ok)
+        return {};
+    return {Credentials::Given, password};
+}
 
 bool CanHandOff(const Profile &profile, const Credentials &credentials)
 {

@@ -30,6 +30,16 @@ enum class HandOffResult {
 HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentials, const std::string &file,
                             std::string *new_path = nullptr);
 
+// The credentials a logon finds: Keyring when the keyring holds the
+// account's password (or none is needed), else Missing. *keyring_answers
+// (when given) tells whether a keyring answered at all.
+Credentials CredentialsAtLogon(const Profile &profile, bool *keyring_answers = nullptr);
+
+// Keeps a password the user typed for the profile's account: in the keyring
+// when one answers (Keyring), else in memory for the session (Given). An
+// empty password keeps what the keyring has.
+Credentials KeepPassword(const Profile &profile, const std::string &password);
+
 // True when mail would be handed on at all with these credentials.
 bool CanHandOff(const Profile &profile, const Credentials &credentials);
 

@@ -65,21 +65,6 @@ bool SessionProfile(LHANDLE handle, Profile *profile, Credentials *credentials =
     return true;
 }
 
-// Where the account's password comes from in this session: the keyring when
-// it holds one (msmtp reads it there), else none and mail waits.
-Credentials FindCredentials(const Profile &profile)
-{
-    Credentials c;
-    if (!AccountNeedsPassword(profile))
-        return c;
-    std::string password;
-    KeyringResult found = LookupSmtpPassword(profile.account.server, profile.account.user, &password);
-    ForgetSecret(&password);
-    if (found != KeyringResult::Ok)
-        c.kind = Credentials::Missing;
-    return c;
-}
-
 bool IsDiskFull(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
 
 std::string FromCp932(const char *s) { return s ? cp932::ToUtf8(s) : std::string(); }
@@ -211,10 +196,13 @@ ULONG MAPILogon(ULONG_PTR ulUIParam, LPSTR, LPSTR, FLAGS flFlags, ULONG, LPLHAND
         *lplhSession = 0;
         Profile profile;
         ProfileLoad load = LoadProfile(&profile);
+        std::string password;  // typed in a dialog of this logon
+        bool asked = false;
         if (load != ProfileLoad::Ok) {
             if (!(flFlags & MAPI_LOGON_UI))
                 return MAPI_E_LOGIN_FAILURE;
-            switch (RunLogonDialog(ulUIParam, &profile)) {
+            asked = true;
+            switch (RunLogonDialog(ulUIParam, &profile, &password)) {
             case DialogResult::Cancelled:
                 return MAPI_USER_ABORT;
             case DialogResult::Unavailable:
@@ -230,7 +218,14 @@ ULONG MAPILogon(ULONG_PTR ulUIParam, LPSTR, LPSTR, FLAGS flFlags, ULONG, LPLHAND
         CleanMaildirTmp(profile.outbox);
         // msmtp's configuration follows the profile, also one edited by hand.
         WriteMsmtpConfig(profile);
-        Credentials credentials = FindCredentials(profile);
+        // The account's password: from the keyring; else asked for (once per
+        // logon) and kept there, or, with no keyring, in memory only.
+        bool keyring = true;
+        Credentials credentials = asked ? KeepPassword(profile, password) : CredentialsAtLogon(profile, &keyring);
+        if (credentials.kind == Credentials::Missing && !asked && (flFlags & MAPI_LOGON_UI) &&
+            RunPasswordDialog(ulUIParam, profile, keyring, &password) == DialogResult::Ok)
+            credentials = KeepPassword(profile, password);
+        ForgetSecret(&password);
         std::lock_guard<std::mutex> lock(g_sessions_mutex);
         LHANDLE handle = g_next_handle++;
         Sessions()[handle] = profile;

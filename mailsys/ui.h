@@ -20,9 +20,15 @@ struct AddressEntry {
     std::string address;  // empty for a group or an unresolved name
 };
 
-// Asks for the sender's name and address; on Ok *profile holds them.
-// `parent` is the caller's GtkWindow* or 0.
-DialogResult RunLogonDialog(uintptr_t parent, Profile *profile);
+// Asks for the sender's name and address and the SMTP account; on Ok
+// *profile holds them and *password the account's password as typed (the
+// caller keeps it: keyring or memory). `parent` is the caller's GtkWindow*
+// or 0.
+DialogResult RunLogonDialog(uintptr_t parent, Profile *profile, std::string *password);
+
+// Asks for the account's password at logon when the keyring has none
+// (`keyring` false: no keyring answers, so it will not be saved).
+DialogResult RunPasswordDialog(uintptr_t parent, const Profile &profile, bool keyring, std::string *password);
 
 // The address book dialog. `wells` is 0 (browse only), 1 (To) or 3 (To,
 // Cc, Bcc); `label` names the single well when given. On Ok *chosen holds

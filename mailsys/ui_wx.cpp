@@ -2,7 +2,10 @@
 // program (the usual case: the caller's wxApp runs) and start wx themselves
 // in a program without it.
 #include "ui.h"
+#include "account_dialog.h"
+#include "keyring.h"
 #include "ui_text.h"
+#include "ui_common.h"
 #include "text_util.h"
 
 #include <gtk/gtk.h>
@@ -23,9 +26,6 @@
 namespace mailsys {
 
 namespace {
-
-wxString U(const std::string &utf8) { return wxString::FromUTF8(utf8.c_str()); }
-std::string S(const wxString &s) { return std::string(s.utf8_str()); }
 
 // Makes sure wx runs. In a wx program that is the caller's application;
 // otherwise wx is started once for the life of the process.
@@ -73,78 +73,6 @@ void SetNativeParent(wxDialog &dialog, uintptr_t handle)
     if (known && dialog.GetHandle())
         gtk_window_set_transient_for(GTK_WINDOW(dialog.GetHandle()), reinterpret_cast<GtkWindow *>(handle));
 }
-
-// OK and Cancel in the dialog's language (GTK's stock labels follow the
-// process locale, which a program may not have set).
-wxSizer *Buttons(wxDialog *dialog, const UiText &T)
-{
-    wxStdDialogButtonSizer *sizer = dialog->CreateStdDialogButtonSizer(wxOK | wxCANCEL);
-    if (wxWindow *ok = dialog->FindWindow(wxID_OK))
-        ok->SetLabel(T("OK"));
-    if (wxWindow *cancel = dialog->FindWindow(wxID_CANCEL))
-        cancel->SetLabel(T("Cancel"));
-    return sizer;
-}
-
-bool ValidAddress(const std::string &a)
-{
-    return IsPlainAddress(a);
-}
-
-// Logon dialog: the sender's name and address.
-class LogonDialog : public wxDialog {
-public:
-    LogonDialog(wxWindow *parent, const Profile &profile, const UiText &T)
-        : wxDialog(parent, wxID_ANY, T("Mail system: set up the sender"), wxDefaultPosition, wxDefaultSize,
-                   wxDEFAULT_DIALOG_STYLE)
-    {
-        auto *top = new wxBoxSizer(wxVERTICAL);
-        top->Add(new wxStaticText(this, wxID_ANY,
-                                  T("Mail you send is signed with this name and address.\n"
-                                    "It is kept in the outbox folder of the mail system.")),
-                 0, wxALL, 10);
-        auto *grid = new wxFlexGridSizer(2, 6, 8);
-        grid->AddGrowableCol(1);
-        grid->Add(new wxStaticText(this, wxID_ANY, T("Your name:")), 0, wxALIGN_CENTER_VERTICAL);
-        m_name = new wxTextCtrl(this, wxID_ANY, U(profile.sender_name), wxDefaultPosition, wxSize(280, -1), 0,
-                                wxDefaultValidator, "sender_name");
-        grid->Add(m_name, 1, wxEXPAND);
-        grid->Add(new wxStaticText(this, wxID_ANY, T("Mail address:")), 0, wxALIGN_CENTER_VERTICAL);
-        m_address = new wxTextCtrl(this, wxID_ANY, U(profile.sender_address), wxDefaultPosition, wxSize(280, -1), 0,
-                                   wxDefaultValidator, "sender_address");
-        grid->Add(m_address, 1, wxEXPAND);
-        top->Add(grid, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
-        top->Add(new wxStaticText(this, wxID_ANY,
-                                  T("Folders and a send command can be set later in") + "\n" +
-                                      U(ProfilePath())),
-                 0, wxALL, 10);
-        top->Add(Buttons(this, T), 0, wxEXPAND | wxALL, 10);
-        SetSizerAndFit(top);
-        Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) { e.Enable(ValidAddress(Address())); }, wxID_OK);
-        Bind(wxEVT_BUTTON, &LogonDialog::OnOk, this, wxID_OK);
-        m_name->SetFocus();
-    }
-
-    std::string Name() const
-    {
-        std::string n = Trim(S(m_name->GetValue()));
-        for (auto &c : n)
-            if (c == '\n' || c == '\r' || c == '\t')
-                c = ' ';
-        return n;
-    }
-    std::string Address() const { return Trim(S(m_address->GetValue())); }
-
-private:
-    void OnOk(wxCommandEvent &)
-    {
-        if (ValidAddress(Address()))
-            EndModal(wxID_OK);
-    }
-
-    wxTextCtrl *m_name;
-    wxTextCtrl *m_address;
-};
 
 const char *const kWellNames[] = {"To", "Cc", "Bcc"};
 
@@ -343,17 +271,31 @@ private:
 
 }  // namespace
 
-DialogResult RunLogonDialog(uintptr_t parent, Profile *profile)
+DialogResult RunLogonDialog(uintptr_t parent, Profile *profile, std::string *password)
 {
     if (!EnsureWx())
         return DialogResult::Unavailable;
     UiText text;
-    LogonDialog dialog(FindWxParent(parent), *profile, text);
+    AccountDialog dialog(FindWxParent(parent), *profile, AccountDialog::Mode::FirstLogon, KeyringAvailable(), false,
+                         text);
     SetNativeParent(dialog, parent);
     if (dialog.ShowModal() != wxID_OK)
         return DialogResult::Cancelled;
-    profile->sender_name = dialog.Name();
-    profile->sender_address = dialog.Address();
+    *profile = dialog.Result();
+    *password = dialog.Password();
+    return DialogResult::Ok;
+}
+
+DialogResult RunPasswordDialog(uintptr_t parent, const Profile &profile, bool keyring, std::string *password)
+{
+    if (!EnsureWx())
+        return DialogResult::Unavailable;
+    UiText text;
+    PasswordDialog dialog(FindWxParent(parent), profile, keyring, text);
+    SetNativeParent(dialog, parent);
+    if (dialog.ShowModal() != wxID_OK)
+        return DialogResult::Cancelled;
+    *password = dialog.Password();
     return DialogResult::Ok;
 }
 

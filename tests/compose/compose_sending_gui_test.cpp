@@ -376,6 +376,13 @@ TEST_F(Sending, LongHistoryValuesStayWhole)
 
 TEST_F(Sending, RefusedWritesCloseOnSendAndMailClient)
 {
+    // The mail client the OE button starts when none is stored: one that is
+    // always there, whatever lies beside the test.
+    struct MailClient {
+        std::function<std::string()> saved = CTegamiyaView::s_findOutboxWindow;
+        MailClient() { CTegamiyaView::s_findOutboxWindow = [] { return std::string("/usr/bin/true"); }; }
+        ~MailClient() { CTegamiyaView::s_findOutboxWindow = saved; }
+    } mailClient;
     Start();
     int oeClicks = 0;
     View()->Bind(wxEVT_BUTTON, [&](wxCommandEvent &e) {

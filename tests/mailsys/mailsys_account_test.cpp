@@ -106,10 +106,11 @@ TEST(Account, MsmtpConfigurationFollowsTheProfile)
 
     struct {
         SmtpSecurity security;
-        const char *tls, *starttls;
-    } kinds[] = {{SmtpSecurity::StartTls, "tls on\n", "tls_starttls on\n"},
-                 {SmtpSecurity::Tls, "tls on\n", "tls_starttls off\n"},
-                 {SmtpSecurity::None, "tls off\n", "tls_starttls off\n"}};
+        const char *tls, *starttls, *auth;
+    } kinds[] = {{SmtpSecurity::StartTls, "tls on\n", "tls_starttls on\n", "auth on\n"},
+                 {SmtpSecurity::Tls, "tls on\n", "tls_starttls off\n", "auth on\n"},
+                 // msmtp logs in without TLS only with a method named.
+                 {SmtpSecurity::None, "tls off\n", "tls_starttls off\n", "auth plain\n"}};
     for (const auto &k : kinds) {
         p.account = Account("127.0.0.1", 2525, k.security, "ta\"ro");
         ASSERT_EQ(mailsys::WriteMsmtpConfig(p), 0);
@@ -117,7 +118,7 @@ TEST(Account, MsmtpConfigurationFollowsTheProfile)
         EXPECT_NE(text.find(k.tls), std::string::npos) << text;
         EXPECT_NE(text.find(k.starttls), std::string::npos) << text;
         EXPECT_NE(text.find("host 127.0.0.1\nport 2525\nfrom taro@example.jp\n"), std::string::npos) << text;
-        EXPECT_NE(text.find("auth on\nuser \"ta\\\"ro\"\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string(k.auth) + "user \"ta\\\"ro\"\n"), std::string::npos) << text;
         EXPECT_NE(text.find("tls_trust_file system\n"), std::string::npos) << text;
         EXPECT_EQ(text.find("\npassword"), std::string::npos);
         struct stat st;

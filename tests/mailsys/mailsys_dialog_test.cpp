@@ -4,6 +4,7 @@
 // found by name and driven with the events a user's input would send.
 #include "book_fixture.h"
 #include "test_support.h"
+#include "dialog_script.h"
 #include "ui_text.h"
 
 #include <wx/app.h>
@@ -24,69 +25,6 @@
 using namespace mailsys_test;
 
 namespace {
-
-// Runs `script` on the next modal dialog once it is shown.
-class DialogScript : public wxModalDialogHook {
-public:
-    explicit DialogScript(std::function<void(wxDialog *)> script) : m_script(std::move(script)) { Register(); }
-    ~DialogScript() override { Unregister(); }
-    int Enter(wxDialog *dialog) override
-    {
-        ++shown;
-        title = dialog->GetTitle();
-        parent = dialog->GetParent();
-        dialog->CallAfter([this, dialog] { m_script(dialog); });
-        return wxID_NONE;
-    }
-    void Exit(wxDialog *) override {}
-
-    int shown = 0;
-    wxString title;
-    wxWindow *parent = nullptr;
-
-private:
-    std::function<void(wxDialog *)> m_script;
-};
-
-template <typename T>
-T *Find(wxDialog *d, const char *name)
-{
-    auto *w = dynamic_cast<T *>(wxWindow::FindWindowByName(name, d));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-void Click(wxWindow *w)
-{
-    wxCommandEvent e(wxEVT_BUTTON, w->GetId());
-    e.SetEventObject(w);
-    w->GetEventHandler()->ProcessEvent(e);
-}
-
-void ClickId(wxDialog *d, int id) { Click(d->FindWindow(id)); }
-
-void Type(wxTextCtrl *t, const wxString &text) { t->SetValue(text); }  // sends wxEVT_TEXT as typing does
-
-void SelectOnly(wxListCtrl *list, long row)
-{
-    for (long i = 0; i < list->GetItemCount(); ++i)
-        list->SetItemState(i, i == row ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
-}
-
-// Leaves a picture of the dialog when MAILSYS_SCREENSHOTS names a folder.
-void Shot(const char *name)
-{
-    const char *dir = getenv("MAILSYS_SCREENSHOTS");
-    if (!dir)
-        return;
-    for (int i = 0; i < 30; ++i) {
-        wxYield();
-        wxMilliSleep(10);
-    }
-    std::string cmd = std::string("import -window root '") + dir + "/" + name + ".png'";
-    if (system(cmd.c_str()) != 0)
-        fprintf(stderr, "no screenshot\n");
-}
 
 class Dialogs : public ::testing::Test {
 protected:
@@ -276,26 +214,6 @@ TEST(DialogLanguage, WantedLanguagesFollowTheEnvironment)
 }
 
 // Sets the locale variables for the life of the object.
-class Language {
-public:
-    explicit Language(const char *lang)
-    {
-        for (const char *v : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-            const char *old = getenv(v);
-            m_saved.push_back({v, old ? std::optional<std::string>(old) : std::nullopt});
-            unsetenv(v);
-        }
-        setenv("LANG", lang, 1);
-    }
-    ~Language()
-    {
-        for (auto &[name, value] : m_saved)
-            value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-    }
-
-private:
-    std::vector<std::pair<const char *, std::optional<std::string>>> m_saved;
-};
 
 // The address book speaks Japanese in a Japanese locale (from the catalogue
 // built beside the library) and English in any other.
