@@ -69,8 +69,6 @@ constexpr int kWidthLowest = 6;
 constexpr int kWidthHighest = 24;
 // The limit used when the saved carrier has none.
 constexpr uint32_t kFallbackLimit = 250;
-// The longest attachment path the program keeps.
-constexpr size_t kMaxAttachPath = 255;
 
 template <class T> T *Ctl(const wxWindow *form, int id)
 {
@@ -132,25 +130,6 @@ CTegamiyaView::CTegamiyaView(CMainFrame *frame)
         if (bmp)
             bmp->SetBitmap(LoadPngResource("bitmap" + child->GetName().ToStdString() + ".png"));
     }
-    if (m_pPicture) {
-        // A grey frame: the picture area.
-        m_pPicture->Bind(wxEVT_PAINT, [this](wxPaintEvent &) {
-            wxPaintDC dc(m_pPicture);
-            // A wide body lies over the picture area, as it does over any
-            // control to its right: nothing is drawn over it.
-            if (m_pBody) {
-                wxRegion region(wxRect(m_pPicture->GetClientSize()));
-                wxRect body = m_pBody->GetRect();
-                body.Offset(-m_pPicture->GetPosition());
-                region.Subtract(body);
-                dc.SetDeviceClippingRegion(region);
-            }
-            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT)));
-            dc.SetBrush(*wxTRANSPARENT_BRUSH);
-            wxSize sz = m_pPicture->GetClientSize();
-            dc.DrawRectangle(0, 0, sz.x, sz.y);
-        });
-    }
     BindHandlers();
 }
 
@@ -185,12 +164,7 @@ void CTegamiyaView::BindHandlers()
         if (!IsBeingDeleted())
             OnChangeWidthChar();
     }, IDC_WIDTH_SPIN);
-    Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent &) {
-        if (m_pMailTo && !m_pMailTo->GetValue().empty())
-            ShowRecipientPicture(FromWx(m_pMailTo->GetValue()));
-    }, IDC_RECIPIENT_PICTURE);
-    Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent &) { ShowPictureFile(m_strAttachPath); },
-         IDC_ATTACHED_PICTURE);
+    BindPictureHandlers();
     BindSendingHandlers();
     BindEditingHandlers();
     BindToolsHandlers();
@@ -614,30 +588,5 @@ bool CTegamiyaView::LoadStartupFile(bool &tookPicture)
     return false;
 }
 
-// ------------------------------------------- pictures, history, shortcuts
-
-bool CTegamiyaView::AttachPicture(const std::string &path)
-{
-    m_strAttachPath = path.substr(0, kMaxAttachPath);
-    if (!ShowPictureFile(path))
-        return false;
-    if (auto *radio = Ctl<wxRadioButton>(this, IDC_ATTACHED_PICTURE)) {
-        radio->Enable(true);
-        radio->SetValue(true);
-    }
-    if (auto *radio = Ctl<wxRadioButton>(this, IDC_RECIPIENT_PICTURE))
-        radio->SetValue(false);
-    return true;
-}
-
-bool CTegamiyaView::ShowPictureFile(const std::string &)
-{
-    // Nothing is drawn yet (the preview comes with picture attachment); the
-    // file counts as shown.
-    return true;
-}
-
-void CTegamiyaView::ShowDefaultPicture() {}
-
-void CTegamiyaView::ShowRecipientPicture(const std::string &) {}
+// ------------------------------------------------- history, shortcuts
 

@@ -3,6 +3,10 @@
 // counters, the display-width controls, the options and the picture area.
 #pragma once
 
+#include "compose/bmp_reader.h"
+#include "compose/picture_preview.h"
+#include "jlode.h"
+
 #include <wx/app.h>
 #include <wx/panel.h>
 
@@ -10,7 +14,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +29,8 @@ class wxButton;
 class wxCheckBox;
 class wxChoice;
 class wxComboBox;
+class wxMenu;
+class wxMouseEvent;
 class wxRadioButton;
 class wxTextCtrl;
 
@@ -91,13 +99,6 @@ public:
     void OnOeStart();
     void OnCloseOnSend();
 
-    // --- Pictures: filled in by the picture attachment and preview.
-    // Remembers the path as the attachment's and shows the picture; true
-    // when it could be shown.
-    bool AttachPicture(const std::string &path);
-    bool ShowPictureFile(const std::string &path);
-    void ShowDefaultPicture();
-    void ShowRecipientPicture(const std::string &recipient);
     // --- Recipients: filled in by the recipient history.
     void FillMailToHistory();
     // --- Shortcuts: filled in by the file drop. True with the target path.
@@ -169,6 +170,50 @@ public:
     CSubjectEdit *SubjectField() const { return m_pSubject; }
     CBodyEdit *BodyField() const { return m_pBody; }
     CUpDownCtrl *WidthSpin() const { return m_pWidthSpin; }
+
+    // --- Pictures: attachment, preview, recipient and default pictures
+    // (compose/tegamiya_view_pictures.cpp).
+    enum PictureKind { kPictureJpeg = 0, kPictureBmp = 1 };
+    // Remembers the path as the attachment's and shows the picture; true
+    // when it could be shown (the path stays the attachment's either way).
+    bool AttachPicture(const std::string &path);
+    // Shows a ".jpg"/".JPG" or ".bmp"/".BMP" file; any other extension gets
+    // a message. True when the preview shows it (or the message was given).
+    bool ShowPictureFile(const std::string &path);
+    bool LoadJpegPicture(const std::string &path);
+    bool LoadBmpPicture(const std::string &path);
+    // MyPicture.jpg or .bmp from the user's Tegamiya folder, else from the
+    // program's folder; the current picture stays when there is none.
+    void ShowDefaultPicture();
+    // The picture registered for the recipient, else the default picture.
+    void ShowRecipientPicture(const std::string &recipient);
+    // Commands 32783, 32784 and button 1059; also after sending.
+    void OnDeleteAttachment();
+    // Command 32778: the picture registration dialog.
+    void OnPictureRegistration();
+    int PictureKind() const { return m_nPictureKind; }
+    const CPicturePreview &Preview() const { return m_preview; }
+    // Tests answer the right-click menu here instead of a real pop-up: the
+    // hook gets the menu and returns the chosen command (wxID_NONE: none).
+    static std::function<int(wxMenu &)> &PopupMenuHook();
+
+private:
+    void BindPictureHandlers();
+    void UpdatePreview();
+    void InvalidatePicture();
+    void PaintPicture();
+    void OnRightClick(wxMouseEvent &event);
+    struct FreeBlock {
+        void operator()(void *block) const { std::free(block); }
+    };
+    int m_nPictureKind = kPictureJpeg;
+    BmpImage m_bmp;                               // the BMP read last; empty when none
+    unsigned char m_jpegReserved[16] = {};        // handed to LoadJPEG, unused by it
+    JLODE_BITMAPINFOHEADER m_jpegHeader{};        // filled by LoadJPEG
+    std::unique_ptr<void, FreeBlock> m_hJpegPixels; // the JPEG pixel block, owned
+    int32_t m_nJpegWidth = 0;
+    int32_t m_nJpegHeight = 0;
+    CPicturePreview m_preview;
 
 private:
     // Carrier set-up at the form's set-up; false when the saved carrier is

@@ -431,11 +431,13 @@ TEST_F(Form, CommandLinePicturesAndOtherFiles)
               MB_OK | MB_ICONWARNING);
     EXPECT_EQ(ui->boxes[0].text.substr(0, 13), "\x83\x65\x83\x4C\x83\x58\x83\x67(.txt");
 
-    // A JPEG becomes the attachment, shown with its radio button.
+    // A ".jpeg" file becomes the attachment and takes its radio button,
+    // although the preview shows only ".jpg" files and says so.
     std::string photo = (home.Path() / "photo.jpeg").string();
     app.SetCommandLineFile(photo);
     Restart();
-    EXPECT_TRUE(ui->boxes.empty());
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    ExpectBox(0, BoxKind::Plain, Sjis("画像ファイルを読むことができません。"), MB_OK);
     EXPECT_EQ(View()->AttachmentPath(), photo);
     EXPECT_TRUE(Ctl<wxRadioButton>(1056)->IsEnabled());
     EXPECT_TRUE(Ctl<wxRadioButton>(1056)->GetValue());

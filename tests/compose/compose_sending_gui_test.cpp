@@ -79,8 +79,9 @@ protected:
         app.SetCommandLineFile("");
         // A carrier with a limit of 250 full-width characters.
         WriteIni("[Keitai Vender]\nPhone=250\nPC=10000\n[Default]\nVender=Phone\n");
+        // A real baseline JPEG: the preview decodes what is attached.
         picture = home.Path() / "pic.jpg";
-        testenv::WriteFile(picture, "\xFF\xD8\xFF\xE0 picture");
+        fs::copy_file(JPEG_PATH, picture);
     }
     void TearDown() override
     {

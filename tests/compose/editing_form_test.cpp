@@ -367,7 +367,9 @@ TEST_F(Editing, OtherDropsAreRefusedOrAttached)
 {
     Start();
     Body()->SetTextBytes("kept");
-    fs::path photo = File("photo.jpg", "jpeg");
+    // A real baseline JPEG: the preview decodes what is attached.
+    fs::path photo = home.Path() / "photo.jpg";
+    fs::copy_file(JPEG_PATH, photo);
     fs::path jpeg = File("photo.jpeg", "jpeg");
     fs::path note = File("note.txt", "from the shortcut");
     fs::create_directory(home.Path() / "folder.txt");
@@ -396,6 +398,10 @@ TEST_F(Editing, OtherDropsAreRefusedOrAttached)
         if (c.message) {
             ASSERT_EQ(ui->boxes.size(), 1u) << what;
             ExpectBox(0, BoxKind::Application, Sjis(c.message), kAppBox);
+        } else if (c.attached.ends_with(".jpeg")) {
+            // Attached, but the preview shows only ".jpg" files and says so.
+            ASSERT_EQ(ui->boxes.size(), 1u) << what;
+            ExpectBox(0, BoxKind::Plain, Sjis("画像ファイルを読むことができません。"), MB_OK);
         } else {
             EXPECT_TRUE(ui->boxes.empty()) << what;
         }

@@ -1,0 +1,169 @@
+#include "compose/picture_registration_dlg.h"
+
+#include "app/cp932.h"
+#include "app/profile.h"
+#include "app/resources_wx.h"
+#include "app/ui_seam.h"
+#include "app/wx_ui.h"
+#include "compose/pictures.h"
+#include "mapi/mapi_binding.h"
+
+#include <wx/button.h>
+#include <wx/textctrl.h>
+#include <wx/xrc/xmlres.h>
+
+namespace {
+
+// The controls of each row: recipient edit, address-book button, path
+// edit, browse button.
+struct Row {
+    int toName, addressBook, file, browse;
+};
+constexpr Row kRowIds[CPictureRegistrationDialog::kRows] = {
+    {1041, 1039, 1042, 1040}, {1045, 1043, 1046, 1044}, {1049, 1047, 1050, 1048},
+    {1057, 1055, 1058, 1056}, {1061, 1059, 1062, 1060},
+};
+
+wxTextCtrl *Edit(const wxWindow *dlg, int id)
+{
+    return dynamic_cast<wxTextCtrl *>(dlg->FindWindow(id));
+}
+
+// A path (file-system bytes) in an edit, and back.
+wxString PathToWx(const std::string &path)
+{
+    wxString s = wxString::FromUTF8(path);
+    return s.empty() && !path.empty() ? wxString(path.c_str(), wxConvISO8859_1) : s;
+}
+
+} // namespace
+
+CPictureRegistrationDialog::CPictureRegistrationDialog(wxWindow *parent, const std::string &iniPath)
+    : m_strIniPath(iniPath)
+{
+    // The font must be in place before loading: the template's dialog units
+    // are measured with it.
+    SetFont(wxFont(9, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false, "IPAPGothic"));
+    LoadXrcResource("picture_registration.xrc");
+    wxXmlResource::Get()->LoadDialog(this, parent, "409");
+    SetAffirmativeId(wxID_NONE);
+    SetEscapeId(2);
+
+    // Values are read whole: a cut path written back on OK would name
+    // another file.
+    ProfileFile ini(m_strIniPath);
+    for (int i = 0; i < kRows; ++i) {
+        std::string key = PictureEntryKey(i + 1);
+        m_strToName[i] = ini.GetString(kPictureToNameSection, key, "");
+        m_strFile[i] = cp932::ToUtf8(ini.GetString(kPictureFilesSection, key, ""));
+    }
+    ToEdits();
+
+    for (int i = 0; i < kRows; ++i) {
+        Bind(wxEVT_BUTTON, [this, i](wxCommandEvent &) { OnAddressBook(i); }, kRowIds[i].addressBook);
+        Bind(wxEVT_BUTTON, [this, i](wxCommandEvent &) { OnBrowse(i); }, kRowIds[i].browse);
+    }
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent &) { OnOk(); }, 1);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent &) { EndModal(2); }, 2);
+    CentreOnParent();
+}
+
+void CPictureRegistrationDialog::ToEdits()
+{
+    for (int i = 0; i < kRows; ++i) {
+        if (wxTextCtrl *e = Edit(this, kRowIds[i].toName))
+            e->ChangeValue(ToWx(m_strToName[i]));
+        if (wxTextCtrl *e = Edit(this, kRowIds[i].file))
+            e->ChangeValue(PathToWx(m_strFile[i]));
+    }
+}
+
+bool CPictureRegistrationDialog::FromEdits()
+{
+    for (int i = 0; i < kRows; ++i) {
+        if (wxTextCtrl *e = Edit(this, kRowIds[i].toName))
+            m_strToName[i] = FromWx(e->GetValue());
+        if (wxTextCtrl *e = Edit(this, kRowIds[i].file))
+            m_strFile[i] = e->GetValue().utf8_string();
+    }
+    return true;
+}
+
+void CPictureRegistrationDialog::OnAddressBook(int row)
+{
+    if (!g_mapi.MAPIAddress)
+        return;
+    std::string caption = Sjis("アドレス張");
+    ULONG count = 0;
+    lpMapiRecipDesc recips = nullptr;
+    ULONG rc = g_mapi.MAPIAddress(g_mapi.session, reinterpret_cast<ULONG_PTR>(GetParent()), caption.data(), 1,
+                                  nullptr, 0, nullptr, 0, 0, &count, &recips);
+    if (rc == MAPI_USER_ABORT)
+        return;
+    if (rc != SUCCESS_SUCCESS) {
+        FormErrorBox(this, Sjis("アドレス張にアクセスできません。"));
+        return;
+    }
+    if (count > 0 && recips) {
+        // Only a To recipient's display name is taken; the address is not used.
+        std::string name;
+        if (recips[0].ulRecipClass == MAPI_TO && recips[0].lpszName)
+            name = recips[0].lpszName;
+        m_strToName[row] = name;
+        // Only the picked edit changes: what the user typed in the others stays.
+        if (wxTextCtrl *e = Edit(this, kRowIds[row].toName))
+            e->ChangeValue(ToWx(name));
+    }
+    if (recips && g_mapi.MAPIFreeBuffer)
+        g_mapi.MAPIFreeBuffer(recips);
+}
+
+void CPictureRegistrationDialog::OnBrowse(int row)
+{
+    FileDialogRequest req;
+    req.parent = this;
+    req.save = false;
+    req.title = Sjis("画像ファイルのパスを設定します。");
+    req.wildcard = Sjis("画像ファイル(*.jpg;*bmp)|*.jpg;*.bmp");
+    std::optional<std::string> chosen = Ui().ChooseFile(req);
+    if (!chosen)
+        return;
+    m_strFile[row] = *chosen;
+    if (wxTextCtrl *e = Edit(this, kRowIds[row].file))
+        e->ChangeValue(PathToWx(*chosen));
+}
+
+void CPictureRegistrationDialog::OnOk()
+{
+    FromEdits();
+    if (Save())
+        EndModal(kOk);
+}
+
+bool CPictureRegistrationDialog::Save()
+{
+    // Paths go into the CP932 settings file converted; one that CP932
+    // cannot hold is refused before anything is written.
+    std::array<std::string, kRows> stored;
+    for (int i = 0; i < kRows; ++i) {
+        bool lossless = true;
+        stored[i] = cp932::FromUtf8(m_strFile[i], '?', &lossless);
+        if (!lossless || !cp932::IsValidUtf8(m_strFile[i])) {
+            AppMessageBox(Sjis("画像ファイルのパスに設定ファイルに保存できない文字があります。") + "\r\n" +
+                          cp932::FromUtf8(m_strFile[i]));
+            if (wxTextCtrl *e = Edit(this, kRowIds[i].file))
+                e->SetFocus();
+            return false;
+        }
+    }
+    ProfileFile ini(m_strIniPath);
+    for (int i = 0; i < kRows; ++i) {
+        std::string key = PictureEntryKey(i + 1);
+        if (!ini.WriteString(kPictureToNameSection, key, m_strToName[i]) ||
+            !ini.WriteString(kPictureFilesSection, key, stored[i])) {
+            FormErrorBox(this, Sjis("設定値を保存できません。"));
+            return false;
+        }
+    }
+    return true;
+}
