@@ -7,8 +7,6 @@
 #include "test_env.h"
 
 #include <gtest/gtest.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/fontenum.h>
 #include <wx/frame.h>
 #include <wx/image.h>
@@ -16,18 +14,6 @@
 #include <wx/textctrl.h>
 
 namespace {
-
-// What a window shows on screen.
-wxImage Capture(wxWindow *w)
-{
-    wxRect r = w->GetScreenRect();
-    wxBitmap bmp(r.width, r.height, 24);
-    wxMemoryDC mem(bmp);
-    wxScreenDC screen;
-    mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
-    mem.SelectObject(wxNullBitmap);
-    return bmp.ConvertToImage();
-}
 
 // The dark pixels of an image, cut to their bounding box, as a text grid.
 std::string Ink(const wxImage &img, int inset)
@@ -82,15 +68,15 @@ TEST(EmojiFontOnScreen, TheFormsFaceShowsOurGlyphs)
     wxMilliSleep(200);
     testenv::Pump(10);
 
-    std::string formInk = Ink(Capture(form), 2);
-    std::string ourInk = Ink(Capture(ours), 2);
+    std::string formInk = Ink(testenv::Capture(form), 2);
+    std::string ourInk = Ink(testenv::Capture(ours), 2);
     ASSERT_FALSE(ourInk.empty());
     // Three glyphs of a 16-pixel design at 24 points fill more than a line.
     EXPECT_GT(std::count(ourInk.begin(), ourInk.end(), '#'), 60);
     EXPECT_EQ(formInk, ourInk);
     if (otherInstalled) {
         // The comparison means something: the other font draws differently.
-        EXPECT_NE(Ink(Capture(other), 2), ourInk);
+        EXPECT_NE(Ink(testenv::Capture(other), 2), ourInk);
     } else {
         std::printf("note: Unifont CSUR is not installed; checked without a competing font\n");
     }

@@ -15,21 +15,11 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include <filesystem>
 #include <vector>
 
-namespace fs = std::filesystem;
+using testenv::WaitFor;
 
 namespace {
-
-template <class Pred> bool WaitFor(Pred done, int seconds = 5)
-{
-    for (int i = 0; i < seconds * 100 && !done(); ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    return done();
-}
 
 Display *XDisplay() { return gdk_x11_get_default_xdisplay(); }
 

@@ -16,38 +16,13 @@
 #include <gtk/gtk.h>
 #include <wx/choice.h>
 #include <wx/clipbrd.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/image.h>
 #include <wx/textctrl.h>
 
-#include <filesystem>
-
-namespace fs = std::filesystem;
 using testenv::Sjis;
+using testenv::WaitFor;
 
 namespace {
-
-template <class Pred> bool WaitFor(Pred done)
-{
-    for (int i = 0; i < 300 && !done(); ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    return done();
-}
-
-// What a window shows on screen.
-wxImage Capture(wxWindow *w)
-{
-    wxRect r = w->GetScreenRect();
-    wxBitmap bmp(r.width, r.height, 24);
-    wxMemoryDC mem(bmp);
-    wxScreenDC screen;
-    mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
-    mem.SelectObject(wxNullBitmap);
-    return bmp.ConvertToImage();
-}
 
 bool SameImage(const wxImage &a, const wxImage &b)
 {
@@ -125,13 +100,13 @@ TEST_F(Fields, BodyWrapsLettersSixteenALineWithoutHyphens)
         EXPECT_GT(second.y, first.y) << c.name;
         EXPECT_EQ(second.x, first.x) << c.name;
         EXPECT_EQ(body->PositionToCoords(25).y, second.y) << c.name;
-        wxImage wrapped = Capture(body);
+        wxImage wrapped = testenv::Capture(body);
 
         // The same pixels as the two lines broken by hand: nothing drawn
         // that the text does not hold.
         body->SetTextBytes(c.text.substr(0, 16) + "\r\n" + c.text.substr(16));
         Settle();
-        EXPECT_TRUE(SameImage(Capture(body), wrapped)) << c.name;
+        EXPECT_TRUE(SameImage(testenv::Capture(body), wrapped)) << c.name;
     }
 }
 

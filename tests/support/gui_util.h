@@ -3,7 +3,10 @@
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/dialog.h>
+#include <wx/image.h>
 #include <wx/modalhook.h>
 #include <wx/utils.h>
 
@@ -22,6 +25,29 @@ inline void Pump(int rounds = 3)
         if (wxTheApp)
             wxTheApp->ProcessIdle();
     }
+}
+
+// Lets events run until `done` holds or `seconds` have passed (what real
+// windows, the X server and a window manager do arrives in its own time).
+template <class Pred> bool WaitFor(Pred done, int seconds = 10)
+{
+    for (int i = 0; i < seconds * 100 && !done(); ++i) {
+        Pump(1);
+        wxMilliSleep(10);
+    }
+    return done();
+}
+
+// What a window shows on screen (tests that read it back run alone).
+inline wxImage Capture(wxWindow *w)
+{
+    wxRect r = w->GetScreenRect();
+    wxBitmap bmp(r.width, r.height, 24);
+    wxMemoryDC mem(bmp);
+    wxScreenDC screen;
+    mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
+    mem.SelectObject(wxNullBitmap);
+    return bmp.ConvertToImage();
 }
 
 // Runs `script` on each modal dialog once it is shown (the dialog's own
