@@ -282,22 +282,4 @@ TEST_F(Dialogs, LogonDialogInJapanese)
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    if (::testing::GTEST_FLAG(list_tests))  // test discovery at build time has no display
-        return RUN_ALL_TESTS();
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv)) {
-        fprintf(stderr, "no display\n");
-        return 1;
-    }
-    // A failed wx assertion must not wait for a click on a headless run.
-    wxSetAssertHandler([](const wxString &file, int line, const wxString &, const wxString &cond,
-                          const wxString &msg) {
-        ADD_FAILURE() << "wx assertion " << cond << " " << msg << " at " << file << ":" << line;
-    });
-    int rc = RUN_ALL_TESTS();
-    wxEntryCleanup();
-    return rc;
-}
+int main(int argc, char **argv) { return RunWxTests(argc, argv); }
