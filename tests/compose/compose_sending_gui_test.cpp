@@ -19,6 +19,7 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/combobox.h>
+#include <wx/eventfilter.h>
 #include <wx/listbox.h>
 #include <wx/modalhook.h>
 #include <wx/radiobut.h>
@@ -151,14 +152,24 @@ TEST_F(Sending, SplitNumberedMailsWithRecipientsAndPicture)
     std::string subject = Sjis("件名") + "\xF8\x9F";
     Fill("a@x.jp;b@y.jp", ",c@z.jp", "d@w.jp", subject, Kanji(600));
     ASSERT_EQ(View()->Mails(), 3u);
-    // The notice shows while the form is emptied.
-    bool noticeSeen = false;
-    wxTheApp->CallAfter([&] {
-        for (wxWindow *w : wxTopLevelWindows)
-            if (auto *text = dynamic_cast<wxStaticText *>(w->FindWindow(wxID_STATIC)))
-                noticeSeen |= dynamic_cast<CSendingDlg *>(w) &&
-                              text->GetLabel() == wxString::FromUTF8("送信トレイにメールを送っています。");
-    });
+    // The notice shows while the form is emptied. It is looked for in every
+    // event its windows get while shown (its Show and Update send some
+    // before the send returns), not at a time that depends on how long the
+    // hand-over's own event loop ran.
+    struct NoticeWatch : wxEventFilter {
+        bool seen = false;
+        NoticeWatch() { wxEvtHandler::AddFilter(this); }
+        ~NoticeWatch() override { wxEvtHandler::RemoveFilter(this); }
+        int FilterEvent(wxEvent &event) override
+        {
+            auto *w = dynamic_cast<wxWindow *>(event.GetEventObject());
+            auto *notice = w ? dynamic_cast<CSendingDlg *>(wxGetTopLevelParent(w)) : nullptr;
+            if (notice && notice->IsShown())
+                if (auto *text = dynamic_cast<wxStaticText *>(notice->FindWindow(wxID_STATIC)))
+                    seen |= text->GetLabel() == wxString::FromUTF8("送信トレイにメールを送っています。");
+            return Event_Skip;
+        }
+    } notice;
     Send();
     ASSERT_EQ(mapi.sent.size(), 3u);
     const size_t sizes[] = {498, 498, 204};
@@ -180,7 +191,7 @@ TEST_F(Sending, SplitNumberedMailsWithRecipientsAndPicture)
         EXPECT_EQ(m.filePositions, std::vector<ULONG>{0xFFFFFFFF});
     }
     EXPECT_EQ(mapi.sent[0].noteText + mapi.sent[1].noteText + mapi.sent[2].noteText, Kanji(600));
-    EXPECT_TRUE(noticeSeen);
+    EXPECT_TRUE(notice.seen);
     EXPECT_TRUE(ui->boxes.empty());
     // The form is emptied, the attachment dropped, the settings stored.
     EXPECT_EQ(To()->GetValue(), "");
