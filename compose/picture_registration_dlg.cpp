@@ -80,11 +80,25 @@ void CPictureRegistrationDialog::ToEdits()
 
 bool CPictureRegistrationDialog::FromEdits()
 {
+    // Everything goes into the CP932 settings file: text CP932 cannot hold
+    // is refused (its edit takes the focus) rather than stored damaged.
     for (int i = 0; i < kRows; ++i) {
-        if (wxTextCtrl *e = Edit(this, kRowIds[i].toName))
-            m_strToName[i] = FromWx(e->GetValue());
-        if (wxTextCtrl *e = Edit(this, kRowIds[i].file))
-            m_strFile[i] = e->GetValue().utf8_string();
+        for (int id : {kRowIds[i].toName, kRowIds[i].file}) {
+            wxTextCtrl *e = Edit(this, id);
+            if (!e)
+                continue;
+            std::string utf8 = e->GetValue().utf8_string();
+            bool lossless = true;
+            std::string cp932 = cp932::FromUtf8(utf8, '?', &lossless);
+            if (!lossless) {
+                e->SetFocus();
+                return false;
+            }
+            if (id == kRowIds[i].toName)
+                m_strToName[i] = cp932;
+            else
+                m_strFile[i] = utf8; // paths stay the file system's bytes
+        }
     }
     return true;
 }
@@ -135,32 +149,21 @@ void CPictureRegistrationDialog::OnBrowse(int row)
 
 void CPictureRegistrationDialog::OnOk()
 {
-    FromEdits();
+    if (!FromEdits()) {
+        FormErrorBox(this, Sjis("設定値を保存できません。"));
+        return;
+    }
     if (Save())
         EndModal(kOk);
 }
 
 bool CPictureRegistrationDialog::Save()
 {
-    // Paths go into the CP932 settings file converted; one that CP932
-    // cannot hold is refused before anything is written.
-    std::array<std::string, kRows> stored;
-    for (int i = 0; i < kRows; ++i) {
-        bool lossless = true;
-        stored[i] = cp932::FromUtf8(m_strFile[i], '?', &lossless);
-        if (!lossless || !cp932::IsValidUtf8(m_strFile[i])) {
-            AppMessageBox(Sjis("画像ファイルのパスに設定ファイルに保存できない文字があります。") + "\r\n" +
-                          cp932::FromUtf8(m_strFile[i]));
-            if (wxTextCtrl *e = Edit(this, kRowIds[i].file))
-                e->SetFocus();
-            return false;
-        }
-    }
     ProfileFile ini(m_strIniPath);
     for (int i = 0; i < kRows; ++i) {
         std::string key = PictureEntryKey(i + 1);
         if (!ini.WriteString(kPictureToNameSection, key, m_strToName[i]) ||
-            !ini.WriteString(kPictureFilesSection, key, stored[i])) {
+            !ini.WriteString(kPictureFilesSection, key, cp932::FromUtf8(m_strFile[i]))) {
             FormErrorBox(this, Sjis("設定値を保存できません。"));
             return false;
         }

@@ -24,12 +24,13 @@ public:
 
 private:
     void ToEdits();
+    // The edits to the fields; false when one holds text CP932 cannot hold.
     bool FromEdits();
     void OnAddressBook(int row);
     void OnBrowse(int row);
     void OnOk();
-    // Writes the ten keys; false (with the message shown) when a path
-    // cannot be stored or the file cannot be written.
+    // Writes the ten keys; false (with the message shown) when the file
+    // cannot be written.
     bool Save();
 
     std::string m_strIniPath;

@@ -580,3 +580,38 @@ TEST_F(Pictures, RegistrationAddressBookAnswersAndCancel)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Pictures, RegistrationRefusesTextTheSettingsFileCannotHold)
+{
+    Register(1, "keep@docomo.ne.jp", "/keep.jpg");
+    Start();
+    std::string before = testenv::ReadFile(Folder() / "Tegamiya.ini");
+    int boxesAfterOk = -1;
+    bool stillOpen = false;
+    testenv::DialogScript script([&](wxDialog *d) {
+        // "é" has no CP932 code: the path would be stored as another name.
+        dynamic_cast<wxTextCtrl *>(d->FindWindow(1046))->SetValue(wxString::FromUTF8("/photos/caf\xC3\xA9.jpg"));
+        Click(d, 1);
+        boxesAfterOk = static_cast<int>(ui->boxes.size());
+        stillOpen = d->IsModal();
+        dynamic_cast<wxTextCtrl *>(d->FindWindow(1046))->SetValue("");
+        dynamic_cast<wxTextCtrl *>(d->FindWindow(1049))->SetValue(wxString::FromUTF8("\xF0\x9F\x98\x80"));
+        Click(d, 1);
+        Click(d, 2);
+    });
+    wxCommandEvent ev(wxEVT_MENU, ID_SETUP_PICTURES);
+    app.MainFrame()->ProcessWindowEvent(ev);
+    EXPECT_EQ(boxesAfterOk, 1);
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(ui->boxes.size(), 2u);
+    for (const auto &box : ui->boxes) {
+        EXPECT_EQ(box.kind, BoxKind::Form);
+        EXPECT_EQ(box.text, Sjis("設定値を保存できません。"));
+        EXPECT_EQ(box.style, kFormBoxStyle);
+    }
+    EXPECT_EQ(testenv::ReadFile(Folder() / "Tegamiya.ini"), before);
+}
+
+} // namespace
