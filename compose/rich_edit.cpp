@@ -152,7 +152,7 @@ void CRichEdit::ApplyColours(long from, long to)
 {
     // One style per run of equal colours; the automatic colour is the
     // field's default text colour.
-    wxColour automatic = GetDefaultAttributes().colFg;
+    const wxColour &automatic = AutomaticColour();
     for (long i = from; i < to;) {
         long j = i + 1;
         while (j < to && m_colours[j] == m_colours[i])
@@ -160,6 +160,25 @@ void CRichEdit::ApplyColours(long from, long to)
         SetStyle(i, j, wxTextAttr(m_colours[i].IsOk() ? m_colours[i] : automatic));
         i = j;
     }
+}
+
+const wxColour &CRichEdit::AutomaticColour() const
+{
+    // Asking the toolkit builds a widget each time: asked once.
+    if (!m_automatic.IsOk())
+        m_automatic = GetDefaultAttributes().colFg;
+    return m_automatic;
+}
+
+bool CRichEdit::ShowsAsInserted(long from, long to) const
+{
+    // Text the field inserts untagged shows in the automatic colour; next to
+    // characters of that colour it also takes no other colour from them.
+    const wxColour &automatic = AutomaticColour();
+    auto plain = [&](const wxColour &c) { return !c.IsOk() || c == automatic; };
+    const long n = static_cast<long>(m_colours.size());
+    return plain(m_insertColour) && (from == 0 || plain(m_colours[from - 1])) &&
+           (to >= n || plain(m_colours[to]));
 }
 
 CRichEdit::Snapshot CRichEdit::Current() const
@@ -233,7 +252,9 @@ void CRichEdit::OnTextChanged(wxCommandEvent &event)
     m_colours = std::move(colours);
     if (m_own == Own::Undo)
         ApplyColours(0, static_cast<long>(newLen));
-    else if (insertedTo > insertedFrom && m_insertColour.IsOk())
+    else if (insertedTo > insertedFrom && m_insertColour.IsOk() && !ShowsAsInserted(insertedFrom, insertedTo))
+        // Styling a range lays its paragraph out once more: only when the
+        // inserted text would not show in its colour anyway.
         ApplyColours(insertedFrom, insertedTo);
     event.Skip();
 }

@@ -73,12 +73,18 @@ private:
     // Byte offset of each code point of the current text, and the total.
     std::vector<long> Offsets() const;
     void ApplyColours(long from, long to);
+    // The field's default text colour (what the automatic colour shows as).
+    const wxColour &AutomaticColour() const;
+    // True when the characters [from, to) (positions) of the current text
+    // already show in the insertion colour without being styled.
+    bool ShowsAsInserted(long from, long to) const;
     void Restore(const Snapshot &s);
     Snapshot Current() const;
 
     wxString m_lastText;              // the text as of the last change
     std::vector<wxColour> m_colours;  // per code point of m_lastText
     wxColour m_insertColour;          // what inserted text takes; invalid: automatic
+    mutable wxColour m_automatic;     // AutomaticColour(), once asked
     Snapshot m_undo;
     bool m_canUndo = false;
     // While the adapter changes the text itself: how the change counts.
