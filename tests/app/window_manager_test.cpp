@@ -6,6 +6,7 @@
 #include "app/tegamiya_app.h"
 #include "fake_mapi_control.h"
 #include "gui_util.h"
+#include "program_test.h"
 #include "mapi/mapi_binding.h"
 #include "test_env.h"
 
@@ -59,17 +60,11 @@ bool Has(const std::vector<std::string> &names, const std::string &name)
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-class UnderWindowManager : public ::testing::Test {
+class UnderWindowManager : public testenv::ProgramTest {
 protected:
-    testenv::TempHome home;
-    testenv::ScriptUi ui;
-    FakeMapiState &mapi = testenv::UseFakeMapi();
-    CTegamiyaApp &app = *TheApp();
-
     void SetUp() override
     {
-        g_bClosing = false;
-        app.SetCommandLineFile("");
+        ProgramTest::SetUp();
         // The window manager announces itself on the root window.
         ASSERT_TRUE(WaitFor([] {
             return !Property(DefaultRootWindow(XDisplay()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();

@@ -106,7 +106,7 @@ std::vector<uint32_t> Palette(uint32_t n)
 }
 
 // The expected pixels of a palette or 24-bit picture of the writer.
-std::vector<uint8_t> Expected(const BmpSpec &s)
+std::vector<uint8_t> Expected(const BmpFields &s)
 {
     std::vector<uint8_t> out;
     for (const auto &row : s.rows)
@@ -131,7 +131,7 @@ class WriterPicture : public ::testing::TestWithParam<Layout> {};
 TEST_P(WriterPicture, DecodesToItsPixelsBothWaysUp)
 {
     const Layout &l = GetParam();
-    BmpSpec s;
+    BmpFields s;
     s.bits = l.bits;
     s.headerSize = l.headerSize;
     s.width = l.width;
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriterPicture,
 
 TEST(WriterPicture, ColourCountShorterThanTheDepthAllows)
 {
-    BmpSpec s;
+    BmpFields s;
     s.bits = 8;
     s.width = 4;
     s.height = 1;
@@ -175,7 +175,7 @@ TEST(WriterPicture, ColourCountShorterThanTheDepthAllows)
 TEST(WriterPicture, TableShorterThanItsCountReadsBlackForTheRest)
 {
     // biClrUsed 0 means 256 entries, but only two are stored before the pixels.
-    BmpSpec s;
+    BmpFields s;
     s.bits = 8;
     s.width = 3;
     s.height = 1;
@@ -201,7 +201,7 @@ class BitFields : public ::testing::TestWithParam<MaskCase> {};
 TEST_P(BitFields, GiveEightBitChannels)
 {
     const MaskCase &m = GetParam();
-    BmpSpec s;
+    BmpFields s;
     s.bits = m.bits;
     s.compression = m.compression;
     s.headerSize = m.headerSize;
@@ -236,9 +236,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A valid 8-bit picture of 5 x 3 with a 4-entry table (the base of the
 // table below): offset 14 + 40 + 16 = 70, stride 8, 24 pixel bytes.
-BmpSpec BaseSpec()
+BmpFields BaseFields()
 {
-    BmpSpec s;
+    BmpFields s;
     s.bits = 8;
     s.width = 5;
     s.height = 3;
@@ -250,7 +250,7 @@ BmpSpec BaseSpec()
 
 struct Broken {
     const char *name;
-    std::function<void(BmpSpec &)> spec;                // changes before writing
+    std::function<void(BmpFields &)> change;                // changes before writing
     std::function<void(std::vector<uint8_t> &)> bytes;  // changes after writing
     BmpError want;
 };
@@ -260,9 +260,9 @@ class BrokenField : public ::testing::TestWithParam<Broken> {};
 TEST_P(BrokenField, IsRefusedForItsReason)
 {
     const Broken &b = GetParam();
-    BmpSpec s = BaseSpec();
-    if (b.spec)
-        b.spec(s);
+    BmpFields s = BaseFields();
+    if (b.change)
+        b.change(s);
     std::vector<uint8_t> f = WriteBmp(s);
     if (b.bytes)
         b.bytes(f);
@@ -292,7 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"core_header", {}, Set32(14, 12), BmpError::BadHeaderSize},
         Broken{"header_size_41", {}, Set32(14, 41), BmpError::BadHeaderSize},
         Broken{"header_size_huge", {}, Set32(14, 0xFFFFFFFF), BmpError::BadHeaderSize},
-        Broken{"v5_header_cut", [](BmpSpec &s) { s.headerSize = 124; s.palette.clear(); s.clrUsed = 0; s.rows.clear(); s.height = 1; s.width = 1; }, Keep(137), BmpError::HeaderTruncated},
+        Broken{"v5_header_cut", [](BmpFields &s) { s.headerSize = 124; s.palette.clear(); s.clrUsed = 0; s.rows.clear(); s.height = 1; s.width = 1; }, Keep(137), BmpError::HeaderTruncated},
         Broken{"planes_0", {}, Set16(26, 0), BmpError::BadPlanes},
         Broken{"planes_2", {}, Set16(26, 2), BmpError::BadPlanes},
         Broken{"width_0", {}, Set32(18, 0), BmpError::BadWidth},
@@ -307,24 +307,24 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"bits_2", {}, Set16(28, 2), BmpError::BadBitCount},
         Broken{"bits_64", {}, Set16(28, 64), BmpError::BadBitCount},
         Broken{"rle8", {}, Set32(30, 1), BmpError::BadCompression},
-        Broken{"rle4", [](BmpSpec &s) { s.bits = 4; }, Set32(30, 2), BmpError::BadCompression},
+        Broken{"rle4", [](BmpFields &s) { s.bits = 4; }, Set32(30, 2), BmpError::BadCompression},
         Broken{"jpeg", {}, Set32(30, 4), BmpError::BadCompression},
         Broken{"png", {}, Set32(30, 5), BmpError::BadCompression},
         Broken{"unknown_compression", {}, Set32(30, 0x12345678), BmpError::BadCompression},
         Broken{"bitfields_at_8_bits", {}, Set32(30, 3), BmpError::BadCompression},
-        Broken{"bitfields_at_24_bits", [](BmpSpec &s) { s.bits = 24; s.palette.clear(); s.clrUsed = 0; s.rows = {}; }, Set32(30, 3), BmpError::BadCompression},
-        Broken{"colours_256_at_8_bits", [](BmpSpec &s) { s.clrUsed = 256; }, {}, BmpError::Ok},
-        Broken{"colours_257_at_8_bits", [](BmpSpec &s) { s.clrUsed = 257; }, {}, BmpError::BadColourCount},
-        Broken{"colours_2_at_1_bit", [](BmpSpec &s) { s.bits = 1; s.clrUsed = 2; s.palette.resize(2); s.rows = Pattern(5, 3, 2); }, {}, BmpError::Ok},
-        Broken{"colours_3_at_1_bit", [](BmpSpec &s) { s.bits = 1; s.clrUsed = 3; s.palette.resize(2); s.rows = Pattern(5, 3, 2); }, {}, BmpError::BadColourCount},
+        Broken{"bitfields_at_24_bits", [](BmpFields &s) { s.bits = 24; s.palette.clear(); s.clrUsed = 0; s.rows = {}; }, Set32(30, 3), BmpError::BadCompression},
+        Broken{"colours_256_at_8_bits", [](BmpFields &s) { s.clrUsed = 256; }, {}, BmpError::Ok},
+        Broken{"colours_257_at_8_bits", [](BmpFields &s) { s.clrUsed = 257; }, {}, BmpError::BadColourCount},
+        Broken{"colours_2_at_1_bit", [](BmpFields &s) { s.bits = 1; s.clrUsed = 2; s.palette.resize(2); s.rows = Pattern(5, 3, 2); }, {}, BmpError::Ok},
+        Broken{"colours_3_at_1_bit", [](BmpFields &s) { s.bits = 1; s.clrUsed = 3; s.palette.resize(2); s.rows = Pattern(5, 3, 2); }, {}, BmpError::BadColourCount},
         Broken{"colours_huge", {}, Set32(46, 0xFFFFFFFF), BmpError::BadColourCount},
-        Broken{"colours_many_at_24_bits_ignored", [](BmpSpec &s) { s.bits = 24; s.palette.clear(); s.clrUsed = 0xFFFFFFFF; s.rows = {}; }, {}, BmpError::Ok},
-        Broken{"mask_zero", [](BmpSpec &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0; s.masks[1] = 0x3E0; s.masks[2] = 0x1F; }, {}, BmpError::BadMasks},
-        Broken{"mask_gap", [](BmpSpec &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0xF000; s.masks[1] = 0x05E0; s.masks[2] = 0x1F; }, {}, BmpError::BadMasks},
-        Broken{"mask_overlap", [](BmpSpec &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0xFC00; s.masks[1] = 0x07E0; s.masks[2] = 0x1F; }, {}, BmpError::BadMasks},
-        Broken{"mask_past_16_bits", [](BmpSpec &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0x1F800; s.masks[1] = 0x07E0; s.masks[2] = 0x1F; }, {}, BmpError::BadMasks},
-        Broken{"mask_top_bit_32", [](BmpSpec &s) { s.bits = 32; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0xFF000000; s.masks[1] = 0xFF00; s.masks[2] = 0xFF; }, {}, BmpError::Ok},
-        Broken{"masks_cut", [](BmpSpec &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0xF800; s.masks[1] = 0x07E0; s.masks[2] = 0x1F; }, Keep(65), BmpError::HeaderTruncated},
+        Broken{"colours_many_at_24_bits_ignored", [](BmpFields &s) { s.bits = 24; s.palette.clear(); s.clrUsed = 0xFFFFFFFF; s.rows = {}; }, {}, BmpError::Ok},
+        Broken{"mask_zero", [](BmpFields &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0; s.masks[1] = 0x3E0; s.masks[2] = 0x1F; }, {}, BmpError::BadMasks},
+        Broken{"mask_gap", [](BmpFields &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0xF000; s.masks[1] = 0x05E0; s.masks[2] = 0x1F; }, {}, BmpError::BadMasks},
+        Broken{"mask_overlap", [](BmpFields &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0xFC00; s.masks[1] = 0x07E0; s.masks[2] = 0x1F; }, {}, BmpError::BadMasks},
+        Broken{"mask_past_16_bits", [](BmpFields &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0x1F800; s.masks[1] = 0x07E0; s.masks[2] = 0x1F; }, {}, BmpError::BadMasks},
+        Broken{"mask_top_bit_32", [](BmpFields &s) { s.bits = 32; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0xFF000000; s.masks[1] = 0xFF00; s.masks[2] = 0xFF; }, {}, BmpError::Ok},
+        Broken{"masks_cut", [](BmpFields &s) { s.bits = 16; s.compression = 3; s.palette.clear(); s.clrUsed = 0; s.rows = {}; s.masks[0] = 0xF800; s.masks[1] = 0x07E0; s.masks[2] = 0x1F; }, Keep(65), BmpError::HeaderTruncated},
         Broken{"offset_at_header_end", {}, Set32(10, 54), BmpError::Ok},
         Broken{"offset_inside_header", {}, Set32(10, 53), BmpError::BadOffset},
         Broken{"offset_0", {}, Set32(10, 0), BmpError::BadOffset},
@@ -346,7 +346,7 @@ INSTANTIATE_TEST_SUITE_P(
 // missing pixels, one that does not at TooLarge.
 BmpError HeaderOnly(int32_t width, int32_t height, uint16_t bits = 1)
 {
-    BmpSpec s;
+    BmpFields s;
     s.bits = bits;
     s.width = 1;
     s.height = 1;
@@ -377,7 +377,7 @@ TEST(Limits, StrideRoundsEveryDepthUpToFourBytes)
         {1, 1, 4}, {1, 32, 4}, {1, 33, 8}, {4, 8, 4}, {4, 9, 8}, {8, 4, 4}, {8, 5, 8},
         {16, 2, 4}, {16, 3, 8}, {24, 1, 4}, {24, 4, 12}, {24, 5, 16}, {32, 3, 12}};
     for (const auto &r : rows) {
-        BmpSpec s;
+        BmpFields s;
         s.bits = r.bits;
         s.width = r.width;
         s.height = 2;
@@ -396,11 +396,11 @@ TEST(ReadBmpFile, MissingFolderAndValidFile)
     BmpImage image;
     EXPECT_EQ(ReadBmpFile((dir / "missing.bmp").string(), image), BmpError::OpenFailed);
     EXPECT_EQ(ReadBmpFile((dir / "folder.bmp").string(), image), BmpError::OpenFailed);
-    std::vector<uint8_t> f = WriteBmp(BaseSpec());
+    std::vector<uint8_t> f = WriteBmp(BaseFields());
     std::ofstream(dir / "ok.bmp", std::ios::binary).write(reinterpret_cast<const char *>(f.data()),
                                                           static_cast<std::streamsize>(f.size()));
     EXPECT_EQ(ReadBmpFile((dir / "ok.bmp").string(), image), BmpError::Ok);
-    EXPECT_EQ(image.rgb, Expected(BaseSpec()));
+    EXPECT_EQ(image.rgb, Expected(BaseFields()));
     fs::remove_all(dir);
 }
 

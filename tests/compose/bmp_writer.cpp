@@ -24,7 +24,7 @@ void Put32(std::vector<uint8_t> &f, size_t at, uint32_t v)
         f[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-std::vector<uint8_t> WriteBmp(const BmpSpec &s)
+std::vector<uint8_t> WriteBmp(const BmpFields &s)
 {
     const uint32_t maskBytes = s.compression == 3 && s.headerSize == 40 ? 12 : 0;
     const uint32_t table = static_cast<uint32_t>(s.palette.size()) * 4;

@@ -8,7 +8,7 @@
 
 namespace bmptest {
 
-struct BmpSpec {
+struct BmpFields {
     uint32_t headerSize = 40;
     int32_t width = 3;
     int32_t height = 2;          // negative: top-down
@@ -28,7 +28,7 @@ struct BmpSpec {
 // pixel (limited to `values` different values).
 std::vector<std::vector<uint32_t>> Pattern(int width, int height, uint32_t values);
 
-std::vector<uint8_t> WriteBmp(const BmpSpec &spec);
+std::vector<uint8_t> WriteBmp(const BmpFields &fields);
 
 // Little-endian field access for breaking a written file.
 void Put16(std::vector<uint8_t> &f, size_t at, uint16_t v);

@@ -12,6 +12,7 @@
 #include "compose/up_down.h"
 #include "fake_mapi_control.h"
 #include "gui_util.h"
+#include "program_test.h"
 #include "mapi/mapi_binding.h"
 #include "test_env.h"
 
@@ -47,14 +48,7 @@ std::string Kanji(int n)
     return s;
 }
 
-template <class Pred> bool WaitFor(Pred done)
-{
-    for (int i = 0; i < 300 && !done(); ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    return done();
-}
+using testenv::WaitFor;
 
 void Click(wxWindow *parent, int id, wxEventType type = wxEVT_BUTTON)
 {
@@ -65,19 +59,14 @@ void Click(wxWindow *parent, int id, wxEventType type = wxEVT_BUTTON)
     w->GetEventHandler()->ProcessEvent(e);
 }
 
-class Sending : public ::testing::Test {
+class Sending : public testenv::ProgramTest {
 protected:
-    testenv::TempHome home;
-    testenv::ScriptUi ui;
-    FakeMapiState &mapi = testenv::UseFakeMapi();
-    CTegamiyaApp &app = *TheApp();
     fs::path picture;
 
     void SetUp() override
     {
-        g_bClosing = false;
+        ProgramTest::SetUp();
         CSendingDlg::s_showMs = 30;
-        app.SetCommandLineFile("");
         // A carrier with a limit of 250 full-width characters.
         WriteIni("[Keitai Vender]\nPhone=250\nPC=10000\n[Default]\nVender=Phone\n");
         // A real baseline JPEG: the preview decodes what is attached.

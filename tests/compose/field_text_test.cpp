@@ -9,6 +9,7 @@
 #include "compose/tegamiya_view.h"
 #include "fake_mapi_control.h"
 #include "gui_util.h"
+#include "program_test.h"
 #include "mapi/mapi_binding.h"
 #include "test_env.h"
 
@@ -30,18 +31,8 @@ bool SameImage(const wxImage &a, const wxImage &b)
            std::equal(a.GetData(), a.GetData() + 3 * a.GetWidth() * a.GetHeight(), b.GetData());
 }
 
-class Fields : public ::testing::Test {
+class Fields : public testenv::ProgramTest {
 protected:
-    testenv::TempHome home;
-    testenv::ScriptUi ui;
-    FakeMapiState &mapi = testenv::UseFakeMapi();
-    CTegamiyaApp &app = *TheApp();
-
-    void SetUp() override
-    {
-        g_bClosing = false;
-        app.SetCommandLineFile("");
-    }
     void TearDown() override
     {
         for (wxWindow *w : wxTopLevelWindows)

@@ -10,6 +10,7 @@
 #include "compose/up_down.h"
 #include "fake_mapi_control.h"
 #include "gui_util.h"
+#include "program_test.h"
 #include "mapi/mapi_binding.h"
 #include "test_env.h"
 
@@ -57,27 +58,10 @@ inline std::string Crlf(const std::string &text)
 
 // Lets events run until `done` holds or two seconds have passed (simulated
 // keys arrive through the X server).
-template <class Pred> bool WaitFor(Pred done)
-{
-    for (int i = 0; i < 200 && !done(); ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    return done();
-}
+using testenv::WaitFor;
 
-class Form : public ::testing::Test {
+class Form : public testenv::ProgramTest {
 protected:
-    testenv::TempHome home;
-    testenv::ScriptUi ui;
-    FakeMapiState &mapi = testenv::UseFakeMapi();
-    CTegamiyaApp &app = *TheApp();
-
-    void SetUp() override
-    {
-        g_bClosing = false;
-        app.SetCommandLineFile("");
-    }
     void TearDown() override
     {
         Stop();

@@ -11,6 +11,7 @@
 #include "compose/tegamiya_view.h"
 #include "fake_mapi_control.h"
 #include "gui_util.h"
+#include "program_test.h"
 #include "jpeg_writer.h"
 #include "mapi/mapi_binding.h"
 #include "test_env.h"
@@ -43,7 +44,7 @@ struct Rgb {
 // A solid-colour BMP of w x h pixels.
 std::string SolidBmp(Rgb c, int w = 1, int h = 1)
 {
-    bmptest::BmpSpec s;
+    bmptest::BmpFields s;
     s.width = w;
     s.height = h;
     s.rows.assign(static_cast<size_t>(h),
@@ -79,20 +80,15 @@ void Click(wxWindow *parent, int id)
     w->GetEventHandler()->ProcessEvent(e);
 }
 
-class Pictures : public ::testing::Test {
+class Pictures : public testenv::ProgramTest {
 protected:
-    testenv::TempHome home;
-    testenv::ScriptUi ui;
-    FakeMapiState &mapi = testenv::UseFakeMapi();
-    CTegamiyaApp &app = *TheApp();
     int popups = 0;
     std::vector<std::string> popupItems;
     int popupAnswer = wxID_NONE;
 
     void SetUp() override
     {
-        g_bClosing = false;
-        app.SetCommandLineFile("");
+        ProgramTest::SetUp();
         fs::create_directories(Folder());
         CTegamiyaView::PopupMenuHook() = [this](wxMenu &menu) {
             ++popups;
@@ -243,7 +239,7 @@ TEST_F(Pictures, BmpIsStretchedToTheWholeFrame)
 {
     Start();
     // Four quadrants of 10 x 10: red, green / blue, white.
-    bmptest::BmpSpec s;
+    bmptest::BmpFields s;
     s.width = 20;
     s.height = 20;
     for (uint32_t y = 0; y < 20; ++y) {

@@ -8,6 +8,7 @@
 #include "compose/up_down.h"
 #include "fake_mapi_control.h"
 #include "gui_util.h"
+#include "program_test.h"
 #include "mapi/mapi_binding.h"
 #include "test_env.h"
 
@@ -23,26 +24,13 @@ using testenv::Sjis;
 
 namespace {
 
-template <class Pred> bool WaitFor(Pred done)
-{
-    for (int i = 0; i < 500 && !done(); ++i) {
-        testenv::Pump(1);
-        wxMilliSleep(10);
-    }
-    return done();
-}
+using testenv::WaitFor;
 
-class FormSettings : public ::testing::Test {
+class FormSettings : public testenv::ProgramTest {
 protected:
-    testenv::TempHome home;
-    testenv::ScriptUi ui;
-    FakeMapiState &mapi = testenv::UseFakeMapi();
-    CTegamiyaApp &app = *TheApp();
-
     void SetUp() override
     {
-        g_bClosing = false;
-        app.SetCommandLineFile("");
+        ProgramTest::SetUp();
         ASSERT_TRUE(app.InitInstance());
         testenv::Pump();
     }

@@ -16,6 +16,7 @@
 #include "emoji/palette_layout.h"
 #include "fake_mapi_control.h"
 #include "gui_util.h"
+#include "program_test.h"
 #include "mapi/mapi_binding.h"
 #include "test_env.h"
 
@@ -37,19 +38,13 @@ using testenv::WaitFor;
 
 std::string Code(int index) { return FindEmoji(index)->code.text(); }
 
-class Palette : public ::testing::Test {
+class Palette : public testenv::ProgramTest {
 protected:
-    testenv::TempHome home;
-    testenv::ScriptUi ui;
-    FakeMapiState &mapi = testenv::UseFakeMapi();
-    CTegamiyaApp &app = *TheApp();
-
     void SetUp() override
     {
-        g_bClosing = false;
+        ProgramTest::SetUp();
         // As right after the program's start: neither field has had the focus.
         g_bSubjectFocus = false;
-        app.SetCommandLineFile("");
     }
     void TearDown() override
     {

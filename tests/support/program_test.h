@@ -1,0 +1,27 @@
+// The fixture of tests that start the program for real: a home of their
+// own, scripted message boxes and file dialogs, and the fake mail library.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "app/tegamiya_app.h"
+#include "fake_mapi_control.h"
+#include "test_env.h"
+
+namespace testenv {
+
+class ProgramTest : public ::testing::Test {
+protected:
+    TempHome home;
+    ScriptUi ui;
+    FakeMapiState &mapi = UseFakeMapi();
+    CTegamiyaApp &app = *TheApp();
+
+    void SetUp() override
+    {
+        g_bClosing = false;
+        app.SetCommandLineFile("");
+    }
+};
+
+} // namespace testenv
