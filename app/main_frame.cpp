@@ -107,6 +107,12 @@ bool CMainFrame::OnCreate()
     return true;
 }
 
+wxVisualAttributes CMainFrame::GetDefaultAttributes() const
+{
+    static const wxVisualAttributes attributes = wxFrame::GetDefaultAttributes();
+    return attributes;
+}
+
 bool CMainFrame::TryBefore(wxEvent &event)
 {
     wxEventType type = event.GetEventType();

@@ -62,6 +62,10 @@ public:
 
     CTegamiyaView *View() const { return m_pView; }
 
+    // The toolkit's answer, asked once: it builds a window each time it is
+    // asked, and every redraw of the form asks for the frame's colours.
+    wxVisualAttributes GetDefaultAttributes() const override;
+
     // The stored placement ("Settings"/"TegamiyaPos"), when there is one of
     // exactly ten numbers.
     bool ReadWindowPlacement(WindowPlacement &wp);

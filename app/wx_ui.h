@@ -19,7 +19,8 @@ inline wxString ToWx(std::string_view cp932)
 }
 inline std::string FromWx(const wxString &s)
 {
-    return cp932::FromUtf8(s.utf8_string());
+    // wxString holds code points on this platform: no UTF-8 on the way.
+    return cp932::FromWide(std::wstring_view(s.wc_str(), s.length()));
 }
 
 // The CP932 bytes of a UTF-8 literal in the program's source.

@@ -3,6 +3,7 @@
 #include "app/cp932.h"
 
 #include <wx/font.h>
+#include <wx/fontutil.h>
 #include <wx/textctrl.h>
 
 #include <cstring>
@@ -170,14 +171,28 @@ void ShowNumberWhole(wxTextCtrl *field, unsigned value)
     wxWindow *form = field->GetParent();
     wxFont font = form ? form->GetFont() : field->GetFont();
     const int room = UsableTextWidth(field);
+    // Measured with a layout of the entry's own: the window's measuring
+    // builds a device context, and this runs as the body's count changes.
+    GtkWidget *entry = EntryOf(field);
+    const wxScopedCharBuffer utf8 = text.utf8_str();
     int width = 0;
     for (double size = font.GetFractionalPointSize(); size > 1; size -= 0.25) {
         font.SetFractionalPointSize(size);
-        field->GetTextExtent(text, &width, nullptr, nullptr, nullptr, &font);
+        if (entry) {
+            PangoLayout *layout = gtk_widget_create_pango_layout(entry, utf8.data());
+            pango_layout_set_font_description(layout, font.GetNativeFontInfo()->description);
+            pango_layout_get_pixel_size(layout, &width, nullptr);
+            g_object_unref(layout);
+        } else {
+            field->GetTextExtent(text, &width, nullptr, nullptr, nullptr, &font);
+        }
         if (width <= room)
             break;
     }
-    if (!(field->GetFont() == font))
+    // Compared as Pango descriptions: comparing the fonts themselves
+    // measures both on a screen context.
+    if (!pango_font_description_equal(field->GetFont().GetNativeFontInfo()->description,
+                                      font.GetNativeFontInfo()->description))
         field->SetFont(font);
     field->ChangeValue(text);
 }

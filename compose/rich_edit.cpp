@@ -43,10 +43,11 @@ CRichEdit::CRichEdit()
     Bind(wxEVT_TEXT, &CRichEdit::OnTextChanged, this);
 }
 
-std::vector<long> CRichEdit::Offsets() const
+namespace {
+
+void ComputeOffsets(const wxString &text, std::vector<long> &offsets)
 {
-    wxString text = GetValue();
-    std::vector<long> offsets;
+    offsets.clear();
     offsets.reserve(text.length() + 1);
     long at = 0;
     for (wxUniChar c : text) {
@@ -54,12 +55,39 @@ std::vector<long> CRichEdit::Offsets() const
         at += CharBytes(c);
     }
     offsets.push_back(at);
-    return offsets;
+}
+
+std::string BytesOf(wxString text)
+{
+    text.Replace("\n", "\r\n");
+    return FromWx(text);
+}
+
+} // namespace
+
+bool CRichEdit::InSync() const
+{
+    // Every change of the text notifies the field, save ChangeValue, which
+    // this class takes over; the length check is a guard, and cheap.
+    return GetLastPosition() == static_cast<long>(m_lastText.length());
+}
+
+const std::vector<long> &CRichEdit::Offsets() const
+{
+    if (!InSync()) {
+        ComputeOffsets(GetValue(), m_scratch);
+        return m_scratch;
+    }
+    if (!m_offsetsKnown) {
+        ComputeOffsets(m_lastText, m_offsets);
+        m_offsetsKnown = true;
+    }
+    return m_offsets;
 }
 
 long CRichEdit::ToPosition(long byteOffset) const
 {
-    std::vector<long> offsets = Offsets();
+    const std::vector<long> &offsets = Offsets();
     if (byteOffset < 0)
         return 0;
     auto it = std::upper_bound(offsets.begin(), offsets.end(), byteOffset);
@@ -68,16 +96,20 @@ long CRichEdit::ToPosition(long byteOffset) const
 
 long CRichEdit::ToByteOffset(long position) const
 {
-    std::vector<long> offsets = Offsets();
+    const std::vector<long> &offsets = Offsets();
     position = std::clamp<long>(position, 0, static_cast<long>(offsets.size()) - 1);
     return offsets[position];
 }
 
 std::string CRichEdit::GetTextBytes() const
 {
-    wxString text = GetValue();
-    text.Replace("\n", "\r\n");
-    return FromWx(text);
+    if (!InSync())
+        return BytesOf(GetValue());
+    if (!m_bytesKnown) {
+        m_bytes = BytesOf(m_lastText);
+        m_bytesKnown = true;
+    }
+    return m_bytes;
 }
 
 long CRichEdit::GetTextLengthBytes() const
@@ -95,11 +127,20 @@ void CRichEdit::SetTextBytes(const std::string &cp932)
     m_canUndo = false;
 }
 
+void CRichEdit::ChangeValue(const wxString &value)
+{
+    wxTextCtrl::ChangeValue(value);
+    m_lastText = GetValue();
+    m_bytesKnown = m_offsetsKnown = false;
+    m_colours.assign(m_lastText.length(), 0);
+    m_canUndo = false;
+}
+
 void CRichEdit::GetSel(long &start, long &end) const
 {
     long from = 0, to = 0;
     GetSelection(&from, &to);
-    std::vector<long> offsets = Offsets();
+    const std::vector<long> &offsets = Offsets();
     long last = static_cast<long>(offsets.size()) - 1;
     start = offsets[std::clamp(from, 0L, last)];
     end = offsets[std::clamp(to, 0L, last)];
@@ -137,15 +178,16 @@ void CRichEdit::SetCharColour(long start, long end, const wxColour &colour)
         return;
     }
     to = std::min<long>(to, static_cast<long>(m_colours.size()));
+    const Ink ink = ToInk(colour);
     for (long i = from; i < to; ++i)
-        m_colours[i] = colour;
+        m_colours[i] = ink;
     ApplyColours(from, to);
 }
 
 wxColour CRichEdit::GetCharColour(long pos) const
 {
     long i = ToPosition(pos);
-    return i >= 0 && i < static_cast<long>(m_colours.size()) ? m_colours[i] : wxColour();
+    return i >= 0 && i < static_cast<long>(m_colours.size()) ? FromInk(m_colours[i]) : wxColour();
 }
 
 void CRichEdit::ApplyColours(long from, long to)
@@ -157,9 +199,19 @@ void CRichEdit::ApplyColours(long from, long to)
         long j = i + 1;
         while (j < to && m_colours[j] == m_colours[i])
             ++j;
-        SetStyle(i, j, wxTextAttr(m_colours[i].IsOk() ? m_colours[i] : automatic));
+        SetStyle(i, j, wxTextAttr(m_colours[i] ? FromInk(m_colours[i]) : automatic));
         i = j;
     }
+}
+
+CRichEdit::Ink CRichEdit::ToInk(const wxColour &c)
+{
+    return c.IsOk() ? 0x1000000u | c.Red() << 16 | c.Green() << 8 | c.Blue() : 0;
+}
+
+wxColour CRichEdit::FromInk(Ink ink)
+{
+    return ink ? wxColour(ink >> 16 & 0xFF, ink >> 8 & 0xFF, ink & 0xFF) : wxColour();
 }
 
 const wxColour &CRichEdit::AutomaticColour() const
@@ -174,10 +226,10 @@ bool CRichEdit::ShowsAsInserted(long from, long to) const
 {
     // Text the field inserts untagged shows in the automatic colour; next to
     // characters of that colour it also takes no other colour from them.
-    const wxColour &automatic = AutomaticColour();
-    auto plain = [&](const wxColour &c) { return !c.IsOk() || c == automatic; };
+    const Ink automatic = ToInk(AutomaticColour());
+    auto plain = [&](Ink c) { return !c || c == automatic; };
     const long n = static_cast<long>(m_colours.size());
-    return plain(m_insertColour) && (from == 0 || plain(m_colours[from - 1])) &&
+    return plain(ToInk(m_insertColour)) && (from == 0 || plain(m_colours[from - 1])) &&
            (to >= n || plain(m_colours[to]));
 }
 
@@ -208,14 +260,14 @@ void CRichEdit::OnTextChanged(wxCommandEvent &event)
 {
     wxString now = GetValue();
     const size_t oldLen = m_lastText.length(), newLen = now.length();
-    std::vector<wxColour> colours;
+    std::vector<Ink> colours;
     long insertedFrom = 0, insertedTo = 0;
 
     if (m_own == Own::Undo) {
         colours = m_undo.colours;
         colours.resize(newLen);
     } else if (m_own == Own::Reset) {
-        colours.assign(newLen, wxColour());
+        colours.assign(newLen, 0);
     } else {
         // What changed: the text between the common beginning and end.
         size_t p = 0;
@@ -226,9 +278,9 @@ void CRichEdit::OnTextChanged(wxCommandEvent &event)
             ++s;
         colours.assign(m_colours.begin(), m_colours.begin() + std::min(p, m_colours.size()));
         colours.resize(p);
-        colours.insert(colours.end(), newLen - p - s, m_insertColour);
+        colours.insert(colours.end(), newLen - p - s, ToInk(m_insertColour));
         for (size_t i = oldLen - s; i < oldLen; ++i)
-            colours.push_back(i < m_colours.size() ? m_colours[i] : wxColour());
+            colours.push_back(i < m_colours.size() ? m_colours[i] : 0);
         insertedFrom = static_cast<long>(p);
         insertedTo = static_cast<long>(newLen - s);
 
@@ -249,6 +301,7 @@ void CRichEdit::OnTextChanged(wxCommandEvent &event)
         m_undo = m_before;
 
     m_lastText = now;
+    m_bytesKnown = m_offsetsKnown = false;
     m_colours = std::move(colours);
     if (m_own == Own::Undo)
         ApplyColours(0, static_cast<long>(newLen));

@@ -10,6 +10,7 @@
 #include <wx/colour.h>
 #include <wx/textctrl.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -59,19 +60,31 @@ public:
     long ToPosition(long byteOffset) const;
     long ToByteOffset(long position) const;
 
+    // Replaces the text without a change notification; like SetTextBytes
+    // otherwise (no undo, automatic colour).
+    void ChangeValue(const wxString &value) override;
+
 protected:
     // Records the change the widget made (colours shifted, undo state) before
     // the form hears of it.
     void OnTextChanged(wxCommandEvent &event);
 
 private:
+    // A recorded colour, compact: the body's record is rebuilt on every key.
+    // 0 is the automatic colour, else 0x1000000 | red << 16 | green << 8 | blue.
+    using Ink = uint32_t;
+    static Ink ToInk(const wxColour &c);
+    static wxColour FromInk(Ink ink);
+
     struct Snapshot {
         wxString text;
-        std::vector<wxColour> colours; // per code point
+        std::vector<Ink> colours; // per code point
         long from = 0, to = 0;         // selection (positions)
     };
     // Byte offset of each code point of the current text, and the total.
-    std::vector<long> Offsets() const;
+    const std::vector<long> &Offsets() const;
+    // True when the record of the last change still holds the widget's text.
+    bool InSync() const;
     void ApplyColours(long from, long to);
     // The field's default text colour (what the automatic colour shows as).
     const wxColour &AutomaticColour() const;
@@ -82,7 +95,13 @@ private:
     Snapshot Current() const;
 
     wxString m_lastText;              // the text as of the last change
-    std::vector<wxColour> m_colours;  // per code point of m_lastText
+    // Worked out from m_lastText when first asked after a change: every key
+    // asks for the text's bytes and for byte offsets several times.
+    mutable std::string m_bytes;
+    mutable std::vector<long> m_offsets;
+    mutable bool m_bytesKnown = false, m_offsetsKnown = false;
+    mutable std::vector<long> m_scratch; // offsets while out of sync
+    std::vector<Ink> m_colours;       // per code point of m_lastText
     wxColour m_insertColour;          // what inserted text takes; invalid: automatic
     mutable wxColour m_automatic;     // AutomaticColour(), once asked
     Snapshot m_undo;

@@ -284,18 +284,24 @@ void CTegamiyaView::UpdateData(bool save)
             m_bEnableWidth = check->GetValue() ? 1 : 0;
         return;
     }
-    auto show = [this](int id, uint32_t value) { ShowNumberWhole(Ctl<wxTextCtrl>(this, id), value); };
-    show(IDC_LIMIT, m_nLimit);
-    show(IDC_COUNT, m_nCount);
-    show(IDC_MAILS, m_nMails);
+    auto show = [this](int slot, int id, uint32_t value) {
+        if (m_shownNumber[slot] == value)
+            return;
+        ShowNumberWhole(Ctl<wxTextCtrl>(this, id), value);
+        m_shownNumber[slot] = value;
+    };
+    show(0, IDC_LIMIT, m_nLimit);
+    show(1, IDC_COUNT, m_nCount);
+    show(2, IDC_MAILS, m_nMails);
     if (check)
         check->SetValue(m_bEnableWidth != 0);
     // The count turns red while it exceeds the limit.
     if (auto *count = Ctl<wxTextCtrl>(this, IDC_COUNT)) {
-        wxColour want = IsCountOverLimit() ? wxColour(255, 0, 0) : count->GetDefaultAttributes().colFg;
-        if (count->GetForegroundColour() != want) {
-            count->SetForegroundColour(want);
+        int red = IsCountOverLimit() ? 1 : 0;
+        if (red != m_shownCountRed) {
+            count->SetForegroundColour(red ? wxColour(255, 0, 0) : count->GetDefaultAttributes().colFg);
             count->Refresh();
+            m_shownCountRed = red;
         }
     }
 }

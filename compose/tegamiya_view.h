@@ -272,6 +272,11 @@ private:
     int m_bEnableWidth = 0;
     int m_nBodyBytes = 0;
     std::string m_strBody;
+    // What the limit, count and mails fields show, and whether the count
+    // shows red (-1: not shown yet): the body's count is shown on every key,
+    // and showing a number lays its field out again.
+    int64_t m_shownNumber[3] = {-1, -1, -1};
+    int m_shownCountRed = -1;
 
     std::string m_strOeStart;       // "Yes" or "No"
     bool m_bCloseOnSend = false;

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <mutex>
@@ -184,10 +185,65 @@ std::string ToUtf8(std::string_view in)
     return out;
 }
 
+namespace {
+
+// What each code point of the Basic Multilingual Plane becomes in CP932,
+// asked of iconv the first time the code point is met and kept: the body is
+// converted whole on every key, one converter call per character was most
+// of that. An entry: 0 not asked yet, kNone none, else 0x10000 | bytes
+// (one byte below 0x100). Entries are only ever set to the one answer, so
+// threads may share the table without a lock.
+constexpr uint32_t kNone = 1;
+std::atomic<uint32_t> g_encoded[0x10000];
+
+// Appends the CP932 form of the code point (a valid scalar value); false
+// when CP932 lacks it.
+bool EncodeUnit(uint32_t cp, std::string &out)
+{
+    uint32_t known = cp < 0x10000 ? g_encoded[cp].load(std::memory_order_relaxed) : 0;
+    if (known == 0) {
+        std::string seq, bytes;
+        AppendUtf8(seq, cp);
+        bool ok;
+        {
+            Converter &conv = FromUtf8Conv();
+            std::lock_guard<std::mutex> guard(conv.lock);
+            ok = ConvertUnit(conv, seq, bytes) && !bytes.empty() && bytes.size() <= 2;
+        }
+        if (!ok)
+            known = kNone;
+        else if (bytes.size() == 1)
+            known = 0x10000 | static_cast<unsigned char>(bytes[0]);
+        else
+            known = 0x10000 | static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]);
+        if (cp < 0x10000)
+            g_encoded[cp].store(known, std::memory_order_relaxed);
+    }
+    if (known == kNone)
+        return false;
+    uint32_t v = known & 0xFFFF;
+    if (v >= 0x100)
+        out.push_back(static_cast<char>(v >> 8));
+    out.push_back(static_cast<char>(v & 0xFF));
+    return true;
+}
+
+// The code point of a valid UTF-8 sequence.
+uint32_t CodePoint(std::string_view seq)
+{
+    auto b = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(seq[k])); };
+    switch (seq.size()) {
+    case 1: return b(0);
+    case 2: return (b(0) & 0x1F) << 6 | (b(1) & 0x3F);
+    case 3: return (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F);
+    default: return (b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 | (b(3) & 0x3F);
+    }
+}
+
+} // namespace
+
 std::string FromUtf8(std::string_view in, char substitute, bool *lossless)
 {
-    Converter &conv = FromUtf8Conv();
-    std::lock_guard<std::mutex> guard(conv.lock);
     if (lossless)
         *lossless = true;
     std::string out;
@@ -201,12 +257,36 @@ std::string FromUtf8(std::string_view in, char substitute, bool *lossless)
             continue;
         }
         size_t n = Utf8SeqLen(in, i);
-        if (n == 0 || !ConvertUnit(conv, in.substr(i, n), out)) {
+        if (n == 0 || !EncodeUnit(CodePoint(in.substr(i, n)), out)) {
             out.push_back(substitute);
             if (lossless)
                 *lossless = false;
         }
         i += n ? n : 1;
+    }
+    return out;
+}
+
+static_assert(sizeof(wchar_t) == 4, "wchar_t holds a whole code point");
+
+std::string FromWide(std::wstring_view in, char substitute, bool *lossless)
+{
+    if (lossless)
+        *lossless = true;
+    std::string out;
+    out.reserve(in.size() * 2);
+    for (wchar_t w : in) {
+        uint32_t cp = static_cast<uint32_t>(w);
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        bool scalar = cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+        if (!scalar || !EncodeUnit(cp, out)) {
+            out.push_back(substitute);
+            if (lossless)
+                *lossless = false;
+        }
     }
     return out;
 }

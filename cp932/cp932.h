@@ -30,6 +30,10 @@ std::string ToUtf8(std::string_view cp932);
 // set to false if anything was substituted.
 std::string FromUtf8(std::string_view utf8, char substitute = '?', bool *lossless = nullptr);
 
+// The same from code points (wchar_t holds one whole on this platform), as
+// a widget's text comes; surrogates and values beyond U+10FFFF are invalid.
+std::string FromWide(std::wstring_view text, char substitute = '?', bool *lossless = nullptr);
+
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 

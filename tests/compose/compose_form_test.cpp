@@ -259,7 +259,7 @@ TEST_F(Form, CountsMailsAndRedAtTheLimit)
     CBodyEdit *body = View()->BodyField();
     struct Case { size_t bytes; const char *count; const char *mails; bool red; };
     for (Case c : {Case{0, "0", "1", false}, Case{498, "249", "1", false}, Case{500, "250", "2", false},
-                   Case{501, "250", "2", false}, Case{502, "251", "2", true}}) {
+                   Case{501, "250", "2", false}, Case{502, "251", "2", true}, Case{498, "249", "1", false}}) {
         body->SetTextBytes(std::string(c.bytes, 'a'));
         EXPECT_EQ(Field(1014), c.count) << c.bytes;
         EXPECT_EQ(Field(1015), c.mails) << c.bytes;
@@ -385,6 +385,15 @@ TEST_F(Form, RichEditPositionsSelectionAndUndo)
     body->UndoEdit();
     EXPECT_EQ(body->GetTextBytes(), "\xF8\x9F");
     EXPECT_EQ(body->GetCharColour(0), wxColour(255, 0, 0));
+    // Text put in without a change notification, of the same length: the
+    // byte view follows it, the colours and undo are gone.
+    body->ChangeValue(wxString::FromUTF8("い"));
+    EXPECT_EQ(body->GetTextBytes(), "\x82\xA2");
+    body->SetSel(0, -1);
+    body->GetSel(s, e);
+    EXPECT_EQ(e, 2);
+    EXPECT_EQ(body->GetCharColour(0), wxColour());
+    EXPECT_FALSE(body->CanUndoEdit());
 }
 
 TEST_F(Form, CommandLineTextFiles)

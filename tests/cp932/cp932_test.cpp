@@ -119,3 +119,57 @@ TEST(Cp932, EveryTwoByteInputAgreesWithTheSystemConverter)
     EXPECT_EQ(mismatches, 0);
     iconv_close(cd);
 }
+
+// Every code point encodes as the system's converter encodes it alone, both
+// the first time (asked) and the second (remembered), mixed with ASCII, from
+// UTF-8 and from code points alike.
+TEST(Cp932, EveryCodePointEncodesAsTheSystemConverterDoes)
+{
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    auto utf8 = [](uint32_t cp) {
+        std::string s;
+        if (cp < 0x800) {
+            s += static_cast<char>(0xC0 | cp >> 6);
+        } else if (cp < 0x10000) {
+            s += static_cast<char>(0xE0 | cp >> 12);
+            s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        } else {
+            s += static_cast<char>(0xF0 | cp >> 18);
+            s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        }
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+        return s;
+    };
+    int mismatches = 0;
+    for (uint32_t cp = 0x80; cp < 0x10100; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            continue;
+        std::string in = utf8(cp);
+        char buf[16];
+        char *src = in.data(), *dst = buf;
+        size_t left = in.size(), room = sizeof buf;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        std::string want = iconv(cd, &src, &left, &dst, &room) == static_cast<size_t>(-1) || dst == buf
+                               ? std::string("?")
+                               : std::string(buf, dst - buf);
+        bool lossless = false;
+        std::string first = cp932::FromUtf8(in, '?', &lossless);
+        std::string again = cp932::FromUtf8("a" + in + in + "b");
+        bool wideLossless = false;
+        std::wstring wide{L'a', static_cast<wchar_t>(cp), L'b'};
+        std::string fromWide = cp932::FromWide(wide, '?', &wideLossless);
+        if ((first != want || again != "a" + want + want + "b" || lossless != (want != "?") ||
+             fromWide != "a" + want + "b" || wideLossless != lossless) &&
+            ++mismatches <= 5)
+            ADD_FAILURE() << std::hex << cp;
+    }
+    EXPECT_EQ(mismatches, 0);
+    iconv_close(cd);
+    // Code points that are no characters.
+    std::wstring bad{static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000), L'x'};
+    bool lossless = true;
+    EXPECT_EQ(cp932::FromWide(bad, '?', &lossless), "??x");
+    EXPECT_FALSE(lossless);
+}
