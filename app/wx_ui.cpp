@@ -58,8 +58,15 @@ public:
         case MB_ICONINFORMATION: style |= wxICON_INFORMATION; break;
         default: style |= wxICON_NONE; break;
         }
-        if (req.style & MB_DEFBUTTON2)
-            style |= (req.style & 0xF) == MB_OKCANCEL ? wxCANCEL_DEFAULT : wxNO_DEFAULT;
+        // A second button is default only where there is one: the form's
+        // error boxes ask for it on their lone OK (wx refuses "no" as the
+        // default of a box without it).
+        if (req.style & MB_DEFBUTTON2) {
+            if ((req.style & 0xF) == MB_OKCANCEL)
+                style |= wxCANCEL_DEFAULT;
+            else if ((req.style & 0xF) == MB_YESNO)
+                style |= wxNO_DEFAULT;
+        }
         if (req.style & MB_TOPMOST)
             style |= wxSTAY_ON_TOP;
         wxWindow *owner = static_cast<wxWindow *>(req.owner);
