@@ -58,8 +58,16 @@ public:
         case MB_ICONINFORMATION: style |= wxICON_INFORMATION; break;
         default: style |= wxICON_NONE; break;
         }
-        if (req.style & MB_DEFBUTTON2)
-            style |= (req.style & 0xF) == MB_OKCANCEL ? wxCANCEL_DEFAULT : wxNO_DEFAULT;
+        // The second button is the default only where there is one: a box
+        // with OK alone keeps OK (asking wx for "No" as default without a
+        // No button is refused with an assertion box in front of the
+        // message).
+        if (req.style & MB_DEFBUTTON2) {
+            if ((req.style & 0xF) == MB_OKCANCEL)
+                style |= wxCANCEL_DEFAULT;
+            else if ((req.style & 0xF) == MB_YESNO)
+                style |= wxNO_DEFAULT;
+        }
         if (req.style & MB_TOPMOST)
             style |= wxSTAY_ON_TOP;
         wxWindow *owner = static_cast<wxWindow *>(req.owner);
