@@ -58,10 +58,9 @@ public:
         case MB_ICONINFORMATION: style |= wxICON_INFORMATION; break;
         default: style |= wxICON_NONE; break;
         }
-        // The second button is the default only where there is one: a box
-        // with OK alone keeps OK (asking wx for "No" as default without a
-        // No button is refused with an assertion box in front of the
-        // message).
+        // A second button is default only where there is one: the form's
+        // error boxes ask for it on their lone OK (wx refuses "no" as the
+        // default of a box without it).
         if (req.style & MB_DEFBUTTON2) {
             if ((req.style & 0xF) == MB_OKCANCEL)
                 style |= wxCANCEL_DEFAULT;

@@ -82,20 +82,17 @@ private:
     CTegamiyaView *m_view;
 };
 
-// The keyboard's menu key on a field shows our menu, not GTK's own.
-gboolean OnFieldPopupMenu(GtkWidget *, gpointer data)
+// The menu key (or Shift+F10) on a field shows our menu at the caret. wx
+// turns GTK's "popup-menu" key binding into a context-menu event without a
+// position, so that is where the keyboard's request arrives.
+void ShowEditMenuAtCaret(CTegamiyaView *view, CRichEdit *field)
 {
-    auto *field = static_cast<CRichEdit *>(data);
-    auto *view = dynamic_cast<CTegamiyaView *>(field->GetParent());
-    if (!view)
-        return FALSE;
     long from = 0, to = 0;
     field->GetSelection(&from, &to);
     wxPoint at = field->PositionToCoords(to);
     if (at == wxDefaultPosition)
         at = wxPoint(0, 0);
     view->ShowEditMenu(field->ClientToScreen(at));
-    return TRUE;
 }
 
 // Pasted text's line breaks as the body keeps them: a lone CR is a line
@@ -169,11 +166,16 @@ void CTegamiyaView::BindEditingHandlers()
         if (!field)
             continue;
         field->Bind(wxEVT_RIGHT_DOWN, [field](wxMouseEvent &) { field->SetFocus(); });
-        field->Bind(wxEVT_CONTEXT_MENU, [](wxContextMenuEvent &) {});
         field->Bind(wxEVT_RIGHT_UP, [this, field](wxMouseEvent &e) {
             ShowEditMenu(field->ClientToScreen(e.GetPosition()));
         });
-        g_signal_connect(field->GetConnectWidget(), "popup-menu", G_CALLBACK(OnFieldPopupMenu), field);
+        // The keyboard's request (no position): our menu at the caret. A
+        // request from the mouse is the right button's, answered above; the
+        // event is never passed on, so GTK's own menu never opens.
+        field->Bind(wxEVT_CONTEXT_MENU, [this, field](wxContextMenuEvent &e) {
+            if (e.GetPosition() == wxDefaultPosition)
+                ShowEditMenuAtCaret(this, field);
+        });
     }
 }
 

@@ -9,9 +9,12 @@
 #include <wx/dialog.h>
 #include <wx/dnd.h>
 #include <wx/modalhook.h>
+#include <wx/msgdlg.h>
 #include <wx/toolbar.h>
 
 using namespace formtest;
+
+void InstallWxUi(); // app/wx_ui.h (its Sjis would clash with the tests')
 
 namespace {
 
@@ -311,8 +314,74 @@ TEST_F(Editing, RightButtonShowsTheEditMenuInsteadOfGtksOwn)
         EXPECT_EQ(items, want);
         testenv::Pump();
     }
+    // The menu key and Shift+F10 open the same menu (GTK's never).
+    for (wxWindow *field : {static_cast<wxWindow *>(Body()), static_cast<wxWindow *>(Subject())}) {
+        Focus(field);
+        for (int mods : {wxMOD_NONE, wxMOD_SHIFT}) {
+            int before = opened;
+            sim.Char(mods == wxMOD_SHIFT ? WXK_F10 : WXK_MENU, mods);
+            EXPECT_TRUE(WaitFor([&] { return opened > before; })) << mods;
+            ASSERT_FALSE(items.empty());
+            EXPECT_EQ(items[0].first, "すべて選択(L&)\tCtrl+A");
+            testenv::Pump();
+        }
+    }
     app.MainFrame()->Unbind(wxEVT_MENU_OPEN, onOpen);
-    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(opened, 6);
+}
+
+// Real key presses through the X server: each accelerator acts once (ours,
+// not also the focused field's own binding) and on the field its rule names.
+TEST_F(Editing, RealAcceleratorsActOnceOnTheRightField)
+{
+    Start();
+    wxUIActionSimulator sim;
+    auto *cc = Ctl<wxTextCtrl>(1011);
+    struct Case {
+        const char *what;
+        int key, mods;
+        std::function<void()> before;
+        std::function<bool()> done; // the state after one action
+    };
+    const Case cases[] = {
+        {"Ctrl+V", 'V', wxMOD_CONTROL, [&] { Body()->SetTextBytes("ab"); Body()->SetSel(2, 2); SetClipboard("xy"); },
+         [&] { return Body()->GetTextBytes() == "abxy"; }},
+        {"Shift+Insert", WXK_INSERT, wxMOD_SHIFT,
+         [&] { Body()->SetTextBytes("ab"); Body()->SetSel(2, 2); SetClipboard("xy"); },
+         [&] { return Body()->GetTextBytes() == "abxy"; }},
+        // A second undo would redo: twice is the same as not at all.
+        {"Ctrl+Z", 'Z', wxMOD_CONTROL, [&] { Body()->SetTextBytes("ab"); Body()->SetSel(2, 2); Body()->ReplaceSel("!", true); },
+         [&] { return Body()->GetTextBytes() == "ab"; }},
+        {"Alt+Backspace", WXK_BACK, wxMOD_ALT,
+         [&] { Body()->SetTextBytes("ab"); Body()->SetSel(2, 2); Body()->ReplaceSel("!", true); },
+         [&] { return Body()->GetTextBytes() == "ab"; }},
+        {"Ctrl+X", 'X', wxMOD_CONTROL, [&] { Body()->SetTextBytes("abc"); Body()->SetSel(0, 2); },
+         [&] { return Body()->GetTextBytes() == "c" && Clipboard() == "ab"; }},
+        {"Shift+Delete", WXK_DELETE, wxMOD_SHIFT, [&] { Body()->SetTextBytes("abc"); Body()->SetSel(1, 3); },
+         [&] { return Body()->GetTextBytes() == "a" && Clipboard() == "bc"; }},
+        {"Ctrl+Insert", WXK_INSERT, wxMOD_CONTROL, [&] { Body()->SetTextBytes("abc"); Body()->SetSel(1, 2); },
+         [&] { return Body()->GetTextBytes() == "abc" && Clipboard() == "b"; }},
+        // In CC: paste goes there; select-all goes to the target, the subject.
+        {"Ctrl+V in CC", 'V', wxMOD_CONTROL, [&] { Focus(cc); cc->SetValue("a@b"); cc->SetInsertionPointEnd(); SetClipboard("c"); },
+         [&] { return cc->GetValue() == "a@bc" && Body()->GetTextBytes() == "abc"; }},
+        {"Ctrl+A in CC", 'A', wxMOD_CONTROL,
+         [&] { Subject()->SetTextBytes("subj"); Focus(Subject()); Focus(cc); cc->SetValue("a@b"); cc->SetSelection(0, 0); },
+         [&] {
+             long from = 0, to = 0;
+             Subject()->GetSel(from, to);
+             return from == 0 && to == 4 && Subject()->HasFocus() && cc->GetStringSelection().empty();
+         }},
+    };
+    for (const Case &c : cases) {
+        Focus(Body());
+        c.before();
+        testenv::Pump();
+        sim.Char(c.key, c.mods);
+        EXPECT_TRUE(WaitFor(c.done)) << c.what << ": " << Body()->GetTextBytes();
+        testenv::Pump();
+        EXPECT_TRUE(c.done()) << c.what << " afterwards: " << Body()->GetTextBytes();
+    }
+    EXPECT_TRUE(ui->boxes.empty());
 }
 
 TEST_F(Editing, TextFilesDroppedAnywhereBecomeTheBody)
@@ -595,6 +664,30 @@ TEST_F(Editing, ToolsDialogWritesTheFourKeysOnOkOnly)
     EXPECT_EQ(Ini("Program Tools", "URL"), "https://x.jp/");
     ASSERT_EQ(ui->boxes.size(), 1u);
     ExpectBox(0, BoxKind::Form, Sjis("設定値を保存できません。"), kFormBoxStyle);
+
+    // The same refusal in the real box: the form's boxes ask for the second
+    // button as default on their lone OK, which wx must not be given as
+    // "no" (a failed check, that is a failed test, before the box shows).
+    struct RealBoxes : wxModalDialogHook {
+        std::string message;
+        int Enter(wxDialog *dlg) override
+        {
+            if (auto *box = dynamic_cast<wxMessageDialog *>(dlg)) {
+                message = box->GetMessage().utf8_string();
+                return wxID_OK;
+            }
+            dynamic_cast<wxTextCtrl *>(dlg->FindWindow(1044))->SetValue(wxString::FromUTF8("\xC3\xA9"));
+            return 1;
+        }
+        void Exit(wxDialog *) override {}
+    } real;
+    std::unique_ptr<UiSeam> scripted = SetUi(nullptr);
+    InstallWxUi();
+    real.Register();
+    Command(ID_SETUP_TOOLS);
+    real.Unregister();
+    SetUi(std::move(scripted));
+    EXPECT_EQ(real.message, "設定値を保存できません。");
 }
 
 } // namespace
