@@ -134,6 +134,7 @@ void CRichEdit::ChangeValue(const wxString &value)
     m_bytesKnown = m_offsetsKnown = false;
     m_colours.assign(m_lastText.length(), 0);
     m_canUndo = false;
+    m_typingEnd = -1;
 }
 
 void CRichEdit::GetSel(long &start, long &end) const
@@ -285,11 +286,18 @@ void CRichEdit::OnTextChanged(wxCommandEvent &event)
         insertedTo = static_cast<long>(newLen - s);
 
         if (m_own == Own::None) {
-            m_undo.text = m_lastText;
-            m_undo.colours = m_colours;
-            m_undo.from = static_cast<long>(p);
-            m_undo.to = static_cast<long>(oldLen - s);
+            // A character typed right behind the one typed before joins its
+            // step, so that undo takes back the whole run as the platform's
+            // rich edit does, not its last letter.
+            const bool typed = oldLen - s == p && newLen - s - p == 1;
+            if (!(typed && m_canUndo && m_typingEnd == static_cast<long>(p))) {
+                m_undo.text = m_lastText;
+                m_undo.colours = m_colours;
+                m_undo.from = static_cast<long>(p);
+                m_undo.to = static_cast<long>(oldLen - s);
+            }
             m_canUndo = true;
+            m_typingEnd = typed ? static_cast<long>(p) + 1 : -1;
         } else if (m_own == Own::Undoable) {
             m_undo = m_before;
             m_canUndo = true;
@@ -299,6 +307,8 @@ void CRichEdit::OnTextChanged(wxCommandEvent &event)
     }
     if (m_own == Own::Undo)
         m_undo = m_before;
+    if (m_own != Own::None)
+        m_typingEnd = -1;
 
     m_lastText = now;
     m_bytesKnown = m_offsetsKnown = false;

@@ -106,6 +106,9 @@ private:
     mutable wxColour m_automatic;     // AutomaticColour(), once asked
     Snapshot m_undo;
     bool m_canUndo = false;
+    // Where the run of characters the user is typing ends (position), -1
+    // when the last change was no typed character: one run is one step.
+    long m_typingEnd = -1;
     // While the adapter changes the text itself: how the change counts.
     enum class Own { None, Undoable, NotUndoable, Reset, Undo } m_own = Own::None;
     Snapshot m_before; // the state before an undoable replacement

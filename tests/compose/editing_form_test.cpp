@@ -352,6 +352,15 @@ TEST_F(Editing, RealAcceleratorsActOnceOnTheRightField)
         // A second undo would redo: twice is the same as not at all.
         {"Ctrl+Z", 'Z', wxMOD_CONTROL, [&] { Body()->SetTextBytes("ab"); Body()->SetSel(2, 2); Body()->ReplaceSel("!", true); },
          [&] { return Body()->GetTextBytes() == "ab"; }},
+        // A word typed is one step, as the platform's rich edit has it.
+        {"Ctrl+Z after typing", 'Z', wxMOD_CONTROL,
+         [&] {
+             Body()->SetTextBytes("ab");
+             Body()->SetSel(2, 2);
+             sim.Text("xyz");
+             ASSERT_TRUE(WaitFor([&] { return Body()->GetTextBytes() == "abxyz"; }));
+         },
+         [&] { return Body()->GetTextBytes() == "ab"; }},
         {"Alt+Backspace", WXK_BACK, wxMOD_ALT,
          [&] { Body()->SetTextBytes("ab"); Body()->SetSel(2, 2); Body()->ReplaceSel("!", true); },
          [&] { return Body()->GetTextBytes() == "ab"; }},
