@@ -9,6 +9,7 @@
 #include "emoji/emoji_table.h"
 
 #include <wx/button.h>
+#include <wx/utils.h>
 
 namespace {
 constexpr int IDC_BUTTON_EMOJI = 1025;
@@ -26,6 +27,10 @@ void CTegamiyaView::OnButtonEmoji()
     if (!RegisterEmojiFont())
         return;
     if (!m_pEmojiDlg) {
+        // Making the 255 buttons and their pictures takes a moment (a few
+        // tenths of a second, more on a loaded machine): the wait cursor
+        // says the click was taken.
+        wxBusyCursor busy;
         auto *dlg = new CEmojiDlg();
         if (!dlg->Create()) {
             dlg->Destroy();

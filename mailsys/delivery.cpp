@@ -53,16 +53,19 @@ HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentia
         return HandOffResult::Waiting;
     bool on_pipe = profile.send_command.empty() && AccountNeedsPassword(profile) &&
                    credentials.kind == Credentials::Given;
+    SendFailure why;
     if (profile.send_command.empty() && WriteMsmtpConfig(profile) != 0) {
-        MoveToFailed(file, FailedMaildirFor(profile.outbox));
+        why.kind = SendFailure::NoConfig;
+        MoveToFailed(file, FailedMaildirFor(profile.outbox), &why);
         return HandOffResult::Failed;
     }
     std::string command = HandOffCommand(profile, on_pipe);
-    if (!RunSendCommand(command, file, profile.send_timeout, on_pipe ? &credentials.password : nullptr)) {
+    if (!RunSendCommand(command, file, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why)) {
         // Not sent: it leaves the outbox, so that nothing goes out later
-        // behind the back of a caller told that it failed.
+        // behind the back of a caller told that it failed. Why is kept
+        // beside it for the outbox window.
         std::string failed = FailedMaildirFor(profile.outbox);
-        MoveToFailed(file, failed);
+        MoveToFailed(file, failed, &why);
         if (new_path)
             *new_path = failed + "/new/" + file.substr(file.rfind('/') + 1);
         return HandOffResult::Failed;

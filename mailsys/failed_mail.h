@@ -7,6 +7,8 @@
 
 namespace mailsys {
 
+struct SendFailure;
+
 // The failed Maildir beside an outbox: <outbox's folder>/failed.
 std::string FailedMaildirFor(const std::string &outbox);
 
@@ -15,6 +17,17 @@ std::string FailedMaildirFor(const std::string &outbox);
 // impossible the file is removed from the outbox all the same. Returns 0
 // when the mail was kept under failed/, else an errno (the mail is gone
 // from the outbox either way, unless it cannot be removed either).
-int MoveToFailed(const std::string &file, const std::string &failed_maildir);
+// With `why`, the reason is kept beside it (see ReadFailureReason).
+int MoveToFailed(const std::string &file, const std::string &failed_maildir, const SendFailure *why = nullptr);
+
+// Why a mail of failed/ failed, kept outside the Maildir's own folders
+// (<failed>/reasons/<unique name>: two lines, the English phrase and the
+// send program's last word) so that the mail file itself stays as it was
+// written and Maildir readers see nothing new. False when none was kept
+// (mail failed before reasons were kept, or moved here by hand).
+bool ReadFailureReason(const std::string &mail_file, std::string *phrase, std::string *detail);
+
+// Removes a mail's kept reason (when it is deleted or sent again).
+void ForgetFailureReason(const std::string &mail_file);
 
 }  // namespace mailsys

@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <optional>
+#include <string>
+#include <algorithm>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -42,19 +45,122 @@ int SecretPipe(const std::string &secret)
     return fds[0];
 }
 
+// The command's standard error: passed on to ours as it comes, the tail
+// kept to tell why a hand-off failed.
+class ErrorTap {
+public:
+    ErrorTap()
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) == 0) {
+            m_read = fds[0];
+            m_write = fds[1];
+            fcntl(m_read, F_SETFL, O_NONBLOCK);
+        }
+    }
+    ~ErrorTap()
+    {
+        CloseWrite();
+        if (m_read >= 0)
+            close(m_read);
+    }
+    int WriteEnd() const { return m_write; }
+    void CloseWrite()
+    {
+        if (m_write >= 0)
+            close(m_write);
+        m_write = -1;
+    }
+    // Reads what is there without waiting (a process the command left
+    // behind may hold the pipe open).
+    void Drain()
+    {
+        char buf[4096];
+        ssize_t n;
+        while (m_read >= 0 && (n = read(m_read, buf, sizeof buf)) > 0) {
+            ssize_t ignored = write(2, buf, static_cast<size_t>(n));
+            (void)ignored;
+            m_tail.append(buf, static_cast<size_t>(n));
+            if (m_tail.size() > 8192)
+                m_tail.erase(0, m_tail.size() - 4096);
+        }
+    }
+    // The last line that holds anything but blanks, at most 300 bytes.
+    std::string LastLine() const
+    {
+        size_t end = m_tail.find_last_not_of(" \t\r\n");
+        if (end == std::string::npos)
+            return "";
+        size_t begin = m_tail.find_last_of("\r\n", end);
+        begin = begin == std::string::npos ? 0 : begin + 1;
+        return m_tail.substr(begin, std::min<size_t>(end + 1 - begin, 300));
+    }
+
+private:
+    int m_read = -1, m_write = -1;
+    std::string m_tail;
+};
+
 }  // namespace
 
-bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds,
-                    const std::string *fd3_secret)
+const char *FailurePhrase(const SendFailure &why)
 {
+    switch (why.kind) {
+    case SendFailure::NotStarted:
+        return "The send program could not be started.";
+    case SendFailure::TimedOut:
+        return "The server did not answer in time.";
+    case SendFailure::Killed:
+        return "The send program was stopped.";
+    case SendFailure::NoConfig:
+        return "The account settings could not be written.";
+    case SendFailure::Status:
+        break;
+    }
+    switch (why.status) {
+    case 65:  // EX_DATAERR
+        return "The mail or a recipient was refused.";
+    case 67:  // EX_NOUSER
+        return "A recipient was refused.";
+    case 68:  // EX_NOHOST
+        return "The server's name is unknown.";
+    case 69:  // EX_UNAVAILABLE
+        return "The server refused the mail.";
+    case 74:  // EX_IOERR
+    case 75:  // EX_TEMPFAIL
+        return "The server could not be reached.";
+    case 76:  // EX_PROTOCOL
+        return "The server's answer was not understood.";
+    case 77:  // EX_NOPERM
+        return "The server refused the login.";
+    case 78:  // EX_CONFIG
+        return "The account settings are incomplete.";
+    default:
+        return "The send program failed.";
+    }
+}
+
+bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds,
+                    const std::string *fd3_secret, SendFailure *why)
+{
+    auto fail = [why](SendFailure::Kind kind, int status, const std::string &detail) {
+        if (why)
+            *why = {kind, status, detail};
+        return false;
+    };
     int secret_fd = -1;
     if (fd3_secret && (secret_fd = SecretPipe(*fd3_secret)) < 0)
-        return false;
+        return fail(SendFailure::NotStarted, 0, "");
+    std::optional<ErrorTap> tap;
+    if (why)
+        tap.emplace();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, message_file.c_str(), O_RDONLY, 0);
     if (secret_fd >= 0)
         posix_spawn_file_actions_adddup2(&actions, secret_fd, 3);
+    if (tap && tap->WriteEnd() >= 0)
+        posix_spawn_file_actions_adddup2(&actions, tap->WriteEnd(), 2);
     // Descriptors the calling program opened without close-on-exec (its
     // files, sockets, pipes) are none of the command's business.
     posix_spawn_file_actions_addclosefrom_np(&actions, secret_fd >= 0 ? 4 : 3);
@@ -76,18 +182,28 @@ bool RunSendCommand(const std::string &command, const std::string &message_file,
     posix_spawnattr_destroy(&attr);
     if (secret_fd >= 0)
         close(secret_fd);
+    if (tap)
+        tap->CloseWrite();
     if (rc != 0)
-        return false;
+        return fail(SendFailure::NotStarted, 0, "");
 
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     for (;;) {
         int status = 0;
         pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid)
-            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (tap)
+            tap->Drain();
+        if (r == pid) {
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                return true;
+            std::string detail = tap ? tap->LastLine() : "";
+            if (WIFEXITED(status))
+                return fail(SendFailure::Status, WEXITSTATUS(status), detail);
+            return fail(SendFailure::Killed, WIFSIGNALED(status) ? WTERMSIG(status) : 0, detail);
+        }
         if (r < 0 && errno != EINTR)
-            return false;  // reaped by someone else: the outcome is unknown
+            return fail(SendFailure::Killed, 0, "");  // reaped by someone else: the outcome is unknown
         timespec now;
         clock_gettime(CLOCK_MONOTONIC, &now);
         // Counted to the millisecond: whole seconds of the clock would end a
@@ -96,7 +212,9 @@ bool RunSendCommand(const std::string &command, const std::string &message_file,
             kill(-pid, SIGKILL);
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
-            return false;
+            if (tap)
+                tap->Drain();
+            return fail(SendFailure::TimedOut, 0, tap ? tap->LastLine() : "");
         }
         usleep(10000);
     }

@@ -24,7 +24,11 @@ std::string FolderPath(const Profile &profile, OutboxFolder folder)
 
 std::vector<MailRow> ListFolder(const Profile &profile, OutboxFolder folder)
 {
-    return ListMaildir(FolderPath(profile, folder), folder != OutboxFolder::Waiting);
+    std::vector<MailRow> rows = ListMaildir(FolderPath(profile, folder), folder != OutboxFolder::Waiting);
+    if (folder == OutboxFolder::Failed)
+        for (MailRow &r : rows)
+            ReadFailureReason(r.path, &r.failure, &r.failure_detail);
+    return rows;
 }
 
 std::vector<HandOffResult> SendFiles(const Profile &profile, const Credentials &credentials,
@@ -56,6 +60,7 @@ int DeleteMail(const std::string &file)
 {
     if (unlink(file.c_str()) != 0)
         return errno;
+    ForgetFailureReason(file);
     FsyncDir(DirName(file));
     return 0;
 }

@@ -40,11 +40,11 @@ wxString SizeText(unsigned long long bytes)
 // answers each cell from it.
 class MailListCtrl : public wxListCtrl {
 public:
-    MailListCtrl(wxWindow *parent, const char *name, const UiText &T,
+    MailListCtrl(wxWindow *parent, const char *name, const UiText &T, OutboxFolder folder,
                  const std::map<std::string, wxString> &results)
         : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_VIRTUAL,
                      wxDefaultValidator, name),
-          m_results(results)
+          T(T), m_folder(folder), m_results(results)
     {
         SetFont(wxFont(wxFontInfo(10).FaceName(kListFace)));
         AppendColumn(T("Date"), wxLIST_FORMAT_LEFT, 130);
@@ -93,11 +93,37 @@ private:
             return U(r.attachments);
         default: {
             auto it = m_results.find(r.id);
-            return it == m_results.end() ? wxString() : it->second;
+            return it == m_results.end() ? StateText(r) : it->second;
         }
         }
     }
 
+    // Every mail's state follows from its folder, whoever sent it (the
+    // compose program's MAPISendMail or this window); failed mail tells why
+    // when the reason was kept.
+    wxString StateText(const MailRow &r) const
+    {
+        switch (m_folder) {
+        case OutboxFolder::Waiting:
+            return T("Waiting");
+        case OutboxFolder::Sent:
+            return T("Sent");
+        case OutboxFolder::Failed:
+            break;
+        }
+        wxString text = T("Failed");
+        if (!r.failure.empty())
+            text += ": " + T(r.failure.c_str());
+        if (!r.failure_detail.empty()) {
+            // The send program's own words, as it wrote them.
+            wxString detail = U(r.failure_detail);
+            text += " (" + (detail.empty() ? wxString::From8BitData(r.failure_detail.c_str()) : detail) + ")";
+        }
+        return text;
+    }
+
+    const UiText &T;
+    OutboxFolder m_folder;
     std::vector<MailRow> m_rows;
     const std::map<std::string, wxString> &m_results;
 };
@@ -157,7 +183,7 @@ OutboxFrame::OutboxFrame(const Profile &profile, const Credentials &credentials)
 
     m_book = new wxNotebook(panel, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, "folders");
     for (int i = 0; i < 3; ++i) {
-        m_lists[i] = new MailListCtrl(m_book, kListNames[i], T, m_results);
+        m_lists[i] = new MailListCtrl(m_book, kListNames[i], T, static_cast<OutboxFolder>(i), m_results);
         m_book->AddPage(m_lists[i], "");
         m_lists[i]->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent &) { OpenText(); });
     }
@@ -345,6 +371,9 @@ void OutboxFrame::Finished(size_t sent, size_t failed, size_t waiting)
     if (waiting)
         text += " " + wxString::Format(T("%zu still waiting."), waiting);
     m_status->SetLabel(text);
+    // The mails are in their new folders now, which tell their state (and
+    // a failure's reason) from here on.
+    m_results.clear();
     Reload();
 }
 

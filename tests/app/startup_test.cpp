@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
 #include "app/tegamiya_app.h"
+#include "app/ui_seam.h"
 #include "app/window_placement.h"
 #include "compose/tegamiya_view.h"
 #include "fake_mapi_control.h"
@@ -13,11 +14,14 @@
 #include <gtest/gtest.h>
 #include <wx/menu.h>
 #include <wx/modalhook.h>
+#include <wx/msgdlg.h>
 #include <wx/stattext.h>
 #include <wx/toolbar.h>
 #include <wx/button.h>
 
 #include <filesystem>
+
+void InstallWxUi();  // app/wx_ui.h (whose Sjis would clash with the tests' own)
 
 namespace fs = std::filesystem;
 using testenv::Sjis;
@@ -341,3 +345,34 @@ TEST_F(Startup, SettingsFolderThatCannotBeMadeIsReported)
 }
 
 } // namespace
+
+// The real message boxes (not the scripted seam): every button set with the
+// second button as default makes a dialog wx accepts (a failed wx assertion
+// fails the test), and the default is the second button where there is one.
+TEST(WxMessageBox, SecondButtonDefaultOnlyWhereThereIsASecondButton)
+{
+    std::unique_ptr<UiSeam> scripted = SetUi(nullptr);
+    InstallWxUi();
+    struct Answer : wxModalDialogHook {
+        Answer() { Register(); }
+        ~Answer() override { Unregister(); }
+        int Enter(wxDialog *d) override
+        {
+            style = static_cast<wxMessageDialog *>(d)->GetMessageDialogStyle();
+            return wxID_CANCEL;
+        }
+        void Exit(wxDialog *) override {}
+        long style = 0;
+    } answer;
+    struct Case {
+        unsigned mb;
+        long defaultFlag;
+    };
+    for (Case c : {Case{MB_OK | MB_ICONERROR | MB_DEFBUTTON2 | MB_TASKMODAL | MB_TOPMOST, 0},
+                   Case{MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, wxNO_DEFAULT},
+                   Case{MB_OKCANCEL | MB_DEFBUTTON2, wxCANCEL_DEFAULT}}) {
+        ShowMessageBox(BoxKind::Form, nullptr, "text", c.mb);
+        EXPECT_EQ(answer.style & (wxNO_DEFAULT | wxCANCEL_DEFAULT), c.defaultFlag) << c.mb;
+    }
+    SetUi(std::move(scripted));
+}

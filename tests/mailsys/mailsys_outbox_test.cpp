@@ -128,6 +128,12 @@ TEST_F(Outbox, ShowsTheThreeFolders)
     EXPECT_EQ(List(0)->GetItemText(1, 4), "");
     EXPECT_EQ(List(1)->GetItemText(0, 2), "failed one");
     EXPECT_EQ(List(2)->GetItemText(0, 2), "old one");
+    // Every mail's state, though none was sent from this window: a failed
+    // mail of before reasons were kept says only that it failed.
+    EXPECT_EQ(List(0)->GetItemText(0, 5), "Waiting");
+    EXPECT_EQ(List(0)->GetItemText(1, 5), "Waiting");
+    EXPECT_EQ(List(1)->GetItemText(0, 5), "Failed");
+    EXPECT_EQ(List(2)->GetItemText(0, 5), "Sent");
     // Nothing chosen: no retry, delete or text.
     frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
     EXPECT_TRUE(Get<wxButton>("send_now")->IsEnabled());
@@ -146,7 +152,7 @@ TEST_F(Outbox, SendNowMovesWaitingMailToSent)
     EXPECT_EQ(List(0)->GetItemCount(), 0);
     ASSERT_EQ(List(2)->GetItemCount(), 3);
     // Each mail's result beside it.
-    EXPECT_EQ(List(2)->GetItemText(0, 5), "");  // sent before
+    EXPECT_EQ(List(2)->GetItemText(0, 5), "Sent");  // sent before
     EXPECT_EQ(List(2)->GetItemText(1, 5), "Sent");
     EXPECT_EQ(List(2)->GetItemText(2, 5), "Sent");
     EXPECT_TRUE(FileExists(received + "/1.eml"));
@@ -164,8 +170,32 @@ TEST_F(Outbox, RefusedPasswordMovesMailToFailed)
     EXPECT_EQ(Status(), "0 sent. 2 could not be sent (see Failed).");
     EXPECT_EQ(List(0)->GetItemCount(), 0);
     ASSERT_EQ(List(1)->GetItemCount(), 3);
-    EXPECT_EQ(List(1)->GetItemText(1, 5), "Failed");
+    // Why, in the window's words, and the send program's own last line.
+    EXPECT_TRUE(List(1)->GetItemText(1, 5).StartsWith("Failed: The server refused the login. (msmtp: "))
+        << List(1)->GetItemText(1, 5);
     EXPECT_FALSE(FileExists(received + "/1.eml"));
+}
+
+// A mail the compose program handed over (MAPISendMail hands off as
+// HandOffQueued does) that failed: the window opened afterwards tells why;
+// sent again, it leaves no reason behind, and neither does a deleted one.
+TEST_F(Outbox, TellsWhyAMailSentElsewhereFailed)
+{
+    std::string waiting = home.outbox + "/new/" + home.NewMail().front();
+    ASSERT_EQ(mailsys::HandOffQueued(profile, {mailsys::Credentials::Given, "wrong"}, waiting),
+              mailsys::HandOffResult::Failed);
+    std::string reasons = home.root + "/data/tegamiya-mail/failed/reasons";
+    ASSERT_EQ(Files(reasons).size(), 1u);
+    Open();
+    ASSERT_EQ(List(1)->GetItemCount(), 2);
+    EXPECT_EQ(List(1)->GetItemText(0, 5), "Failed");  // an old one: no reason kept
+    EXPECT_TRUE(List(1)->GetItemText(1, 5).StartsWith("Failed: The server refused the login. (")) << List(1)->GetItemText(1, 5);
+    SelectRow(1, 1);
+    Press("retry");
+    WaitSent();
+    EXPECT_EQ(Status(), "1 sent.");
+    EXPECT_TRUE(Files(reasons).empty());
+    EXPECT_EQ(List(2)->GetItemText(1, 5), "Sent");
 }
 
 TEST_F(Outbox, FailedMailIsSentAgain)
