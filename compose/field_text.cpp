@@ -84,6 +84,23 @@ void OnInsertText(GtkTextBuffer *buffer, GtkTextIter *location, gchar *text, gin
     g_signal_handlers_unblock_by_func(buffer, reinterpret_cast<gpointer>(OnInsertText), nullptr);
 }
 
+// Before a one-line field takes text in: its first line only. Pasting from
+// the clipboard is cut by the field itself, but the middle button's paste of
+// the selection, a dragged text or an input method reach the buffer here.
+void OnInsertOneLine(GtkTextBuffer *buffer, GtkTextIter *location, gchar *text, gint len, gpointer)
+{
+    std::string_view in(text, len < 0 ? std::char_traits<char>::length(text) : static_cast<size_t>(len));
+    size_t eol = in.find_first_of("\r\n");
+    if (eol == std::string_view::npos)
+        return;
+    g_signal_stop_emission_by_name(buffer, "insert-text");
+    if (eol == 0)
+        return;
+    g_signal_handlers_block_by_func(buffer, reinterpret_cast<gpointer>(OnInsertOneLine), nullptr);
+    gtk_text_buffer_insert(buffer, location, text, static_cast<gint>(eol));
+    g_signal_handlers_unblock_by_func(buffer, reinterpret_cast<gpointer>(OnInsertOneLine), nullptr);
+}
+
 } // namespace
 
 std::string AsCp932Shows(std::string_view utf8)
@@ -120,6 +137,15 @@ void KeepEnteredTextToCp932(wxTextCtrl *field)
         return;
     GtkTextBuffer *buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(w));
     g_signal_connect(buffer, "insert-text", G_CALLBACK(OnInsertText), nullptr);
+}
+
+void KeepEnteredTextToOneLine(wxTextCtrl *field)
+{
+    GtkWidget *w = field ? static_cast<GtkWidget *>(field->GetConnectWidget()) : nullptr;
+    if (!w || !GTK_IS_TEXT_VIEW(w))
+        return;
+    GtkTextBuffer *buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(w));
+    g_signal_connect(buffer, "insert-text", G_CALLBACK(OnInsertOneLine), nullptr);
 }
 
 // ----------------------------------------------------------- count fields

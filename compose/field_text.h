@@ -23,6 +23,10 @@ std::string AsCp932Shows(std::string_view utf8);
 // Text the program puts in itself is CP932 already and passes unchanged.
 void KeepEnteredTextToCp932(wxTextCtrl *field);
 
+// Makes the multi-line field that stands for a one-line one take in only the
+// first line of any text entering it, however it comes.
+void KeepEnteredTextToOneLine(wxTextCtrl *field);
+
 // The width in pixels the read-only one-line field has for its text (its
 // width less the theme's border and padding).
 int UsableTextWidth(wxTextCtrl *field);

@@ -6,6 +6,7 @@
 #include "app/ui_seam.h"
 #include "app/wx_ui.h"
 #include "compose/editing.h"
+#include "compose/field_text.h"
 #include "compose/rich_edit.h"
 #include "compose/shortcut.h"
 #include "compose/tegamiya_view.h"
@@ -127,6 +128,9 @@ bool HasSelection(const wxTextCtrl *field)
 void CTegamiyaView::BindEditingHandlers()
 {
     WatchClipboard();
+    // The subject is one line, also for the middle button's paste and for
+    // dragged text.
+    KeepEnteredTextToOneLine(m_pSubject);
     struct Command {
         int id;
         void (CTegamiyaView::*handler)();

@@ -64,9 +64,16 @@ TEST(EmojiFontOnScreen, TheFormsFaceShowsOurGlyphs)
     sizer->Add(other, 0, wxALL, 10);
     frame->SetSizer(sizer);
     frame->Show();
-    testenv::Pump(10);
-    wxMilliSleep(200);
-    testenv::Pump(10);
+    // A field is drawn once it shows ink on its light background (before
+    // that the screen there is dark); the other font's too, when installed.
+    auto inked = [&](wxTextCtrl *t) {
+        std::string ink = Ink(testenv::Capture(t), 2);
+        return ink.find('#') != std::string::npos && ink.find('.') != std::string::npos;
+    };
+    testenv::WaitFor([&] {
+        return inked(form) && inked(ours) && (!otherInstalled || inked(other)) &&
+               Ink(testenv::Capture(form), 2) == Ink(testenv::Capture(ours), 2);
+    });
 
     std::string formInk = Ink(testenv::Capture(form), 2);
     std::string ourInk = Ink(testenv::Capture(ours), 2);

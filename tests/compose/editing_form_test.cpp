@@ -390,6 +390,19 @@ TEST_F(Editing, RealAcceleratorsActOnceOnTheRightField)
         testenv::Pump();
         EXPECT_TRUE(c.done()) << c.what << " afterwards: " << Body()->GetTextBytes();
     }
+
+    // The middle button pastes the selection: the subject takes its first
+    // line only, as from the clipboard.
+    Body()->SetTextBytes("one\r\ntwo");
+    Focus(Body());
+    Body()->SetSel(0, -1);
+    Subject()->SetTextBytes("");
+    sim.MouseMove(Subject()->GetScreenPosition() + wxPoint(6, 6));
+    testenv::Pump();
+    sim.MouseClick(wxMOUSE_BTN_MIDDLE);
+    EXPECT_TRUE(WaitFor([&] { return Subject()->GetTextBytes() == "one"; })) << Subject()->GetTextBytes();
+    testenv::Pump();
+    EXPECT_EQ(Subject()->GetTextBytes(), "one");
     EXPECT_TRUE(ui->boxes.empty());
 }
 

@@ -59,13 +59,21 @@ protected:
         ev.SetInt(c->GetSelection());
         c->ProcessWindowEvent(ev);
     }
-    // Lets the text view lay out and draw what it holds.
+    // Lets the text view lay out and draw what it holds: waits until the
+    // body's view has been drawn after the last change (GTK lays the shown
+    // lines out before it draws them).
     void Settle()
     {
-        app.MainFrame()->Update();
-        testenv::Pump(10);
-        wxMilliSleep(100);
-        testenv::Pump(10);
+        GtkWidget *view = View()->BodyField()->GetConnectWidget();
+        int draws = 0;
+        gulong id = g_signal_connect(view, "draw", G_CALLBACK(+[](GtkWidget *, cairo_t *, gpointer count) {
+            ++*static_cast<int *>(count);
+            return FALSE;
+        }), &draws);
+        View()->BodyField()->Refresh();
+        EXPECT_TRUE(WaitFor([&] { return draws > 0; })) << "the body was not drawn";
+        g_signal_handler_disconnect(view, id);
+        testenv::Pump();
     }
 };
 

@@ -147,23 +147,7 @@ protected:
         }
         EXPECT_GT(View()->Preview().DrawCount(), before) << "the preview was not painted";
         testenv::Pump();
-        // Read from the X server each time (the toolkit's screen context
-        // may hand back an older copy).
-        wxRect r = area->GetScreenRect();
-        GdkPixbuf *pix = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), r.x, r.y, r.width, r.height);
-        EXPECT_NE(pix, nullptr);
-        wxImage img(r.width, r.height);
-        if (!pix)
-            return img;
-        const int channels = gdk_pixbuf_get_n_channels(pix), stride = gdk_pixbuf_get_rowstride(pix);
-        const guchar *px = gdk_pixbuf_get_pixels(pix);
-        for (int y = 0; y < r.height; ++y)
-            for (int x = 0; x < r.width; ++x) {
-                const guchar *p = px + y * stride + x * channels;
-                img.SetRGB(x, y, p[0], p[1], p[2]);
-            }
-        g_object_unref(pix);
-        return img;
+        return testenv::Capture(area);
     }
     static bool Near(const wxImage &img, int x, int y, Rgb c, int tolerance = 6)
     {

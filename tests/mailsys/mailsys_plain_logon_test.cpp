@@ -36,11 +36,20 @@ TEST(PlainProgram, LogonDialogStartsWxItself)
     TempHome home(false);
     pid_t keys = fork();
     if (keys == 0) {
+        // Typed once the dialog is on screen and has the keyboard. Its OK
+        // button follows the fields when the dialog is next idle, so Return
+        // is pressed until the dialog is gone (at most ~30 s; then Escape,
+        // and the test fails rather than hangs).
         const char *script =
-            "w=$(xdotool search --sync --name '^Mail system: set up the sender$' | head -n1) && "
-            "sleep 0.5 && xdotool windowfocus --sync $w && "
+            "t='^Mail system: set up the sender$'; "
+            "w=$(xdotool search --sync --onlyvisible --name \"$t\" | head -n1) && "
+            "xdotool windowfocus --sync $w && "
             "xdotool type --delay 20 'Plain User' && xdotool key Tab && "
-            "xdotool type --delay 20 'plain@example.org' && sleep 0.2 && xdotool key Return";
+            "xdotool type --delay 20 'plain@example.org' && "
+            "for i in $(seq 300); do "
+            "  xdotool search --onlyvisible --name \"$t\" >/dev/null || exit 0; "
+            "  xdotool key Return; sleep 0.1; "
+            "done; xdotool key Escape; exit 1";
         execl("/bin/sh", "sh", "-c", script, static_cast<char *>(nullptr));
         _exit(127);
     }

@@ -1,5 +1,6 @@
 #include "fake_mapi.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -81,6 +82,10 @@ ULONG MAPISendMail(LHANDLE lhSession, ULONG_PTR, lpMapiMessage m, FLAGS flFlags,
         return MAPI_E_INVALID_SESSION;
     if (g_state.sendDelayMs > 0)
         usleep(static_cast<useconds_t>(g_state.sendDelayMs) * 1000);
+    const int number = ++g_state.sendGate.started;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (g_state.sendGate.hold && g_state.sendGate.released < number && std::chrono::steady_clock::now() < giveUp)
+        usleep(1000);
     ULONG r = SUCCESS_SUCCESS;
     if (!g_state.sendResults.empty()) {
         r = g_state.sendResults.front();

@@ -5,6 +5,7 @@
 
 #include "simple_mapi.h"
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <set>
@@ -31,6 +32,25 @@ struct FakeResolve {
     FakeRecipient entry;
 };
 
+// Hand-offs the test lets go of itself: while `hold` is set, the n-th
+// MAPISendMail waits until `released` reaches n (or a minute has passed, so
+// a failing test ends rather than hangs). The hand-off runs on the program's
+// worker thread, hence the atomics.
+struct FakeSendGate {
+    std::atomic<bool> hold{false};
+    std::atomic<int> started{0};  // hand-offs that have begun
+    std::atomic<int> released{0}; // hand-offs let go by the test
+    FakeSendGate() = default;
+    FakeSendGate(const FakeSendGate &) {}
+    FakeSendGate &operator=(const FakeSendGate &)
+    {
+        hold = false;
+        started = 0;
+        released = 0;
+        return *this;
+    }
+};
+
 struct FakeMapiState {
     // Answers.
     ULONG logonResult = SUCCESS_SUCCESS;
@@ -40,6 +60,7 @@ struct FakeMapiState {
     ULONG addressResult = SUCCESS_SUCCESS;
     std::vector<FakeRecipient> addressAnswer;
     int sendDelayMs = 0;              // each MAPISendMail takes this long (a slow hand-off)
+    FakeSendGate sendGate;            // or until the test releases it
 
     // What the program did.
     int logonCalls = 0;

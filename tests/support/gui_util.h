@@ -1,10 +1,9 @@
 // Small helpers for driving real windows in tests.
 #pragma once
 
+#include <gdk/gdk.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/dialog.h>
 #include <wx/image.h>
 #include <wx/modalhook.h>
@@ -38,17 +37,29 @@ template <class Pred> bool WaitFor(Pred done, int seconds = 10)
     return done();
 }
 
-// What a window shows on screen (tests that read it back run alone).
-inline wxImage Capture(wxWindow *w)
+// What the screen shows in `r`, read from the X server each time (the
+// toolkit's screen context may hand back an older copy).
+inline wxImage CaptureScreen(const wxRect &r)
 {
-    wxRect r = w->GetScreenRect();
-    wxBitmap bmp(r.width, r.height, 24);
-    wxMemoryDC mem(bmp);
-    wxScreenDC screen;
-    mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
-    mem.SelectObject(wxNullBitmap);
-    return bmp.ConvertToImage();
+    wxImage img(r.width, r.height);
+    GdkPixbuf *pix = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), r.x, r.y, r.width, r.height);
+    if (!pix) {
+        std::fprintf(stderr, "the screen could not be read\n");
+        return img;
+    }
+    const int channels = gdk_pixbuf_get_n_channels(pix), stride = gdk_pixbuf_get_rowstride(pix);
+    const guchar *px = gdk_pixbuf_get_pixels(pix);
+    for (int y = 0; y < r.height; ++y)
+        for (int x = 0; x < r.width; ++x) {
+            const guchar *p = px + y * stride + x * channels;
+            img.SetRGB(x, y, p[0], p[1], p[2]);
+        }
+    g_object_unref(pix);
+    return img;
 }
+
+// What a window shows on screen (tests that read it back run alone).
+inline wxImage Capture(wxWindow *w) { return CaptureScreen(w->GetScreenRect()); }
 
 // Runs `script` on each modal dialog once it is shown (the dialog's own
 // event loop runs it), for the life of the object.
