@@ -116,6 +116,10 @@ std::string ClipboardTextCp932(bool &available)
     return FromWx(text);
 }
 
+// The field whose right-button menu is open: the menu's commands arrive
+// while GTK's menu holds the focus, and paste must still go to that field.
+wxWindow *g_menuField = nullptr;
+
 bool HasSelection(const wxTextCtrl *field)
 {
     long from = 0, to = 0;
@@ -200,7 +204,9 @@ void CTegamiyaView::ShowEditMenu(const wxPoint &screenPos)
     std::unique_ptr<wxMenu> menu(CreateEditPopupMenu());
     // Its items enabled by the commands' rules, through the main window.
     menu->UpdateUI(m_pFrame->GetEventHandler());
+    g_menuField = FindFocus();
     m_pFrame->PopupMenu(menu.get(), m_pFrame->ScreenToClient(screenPos));
+    g_menuField = nullptr;
 }
 
 void CTegamiyaView::OnEditCut()
@@ -237,8 +243,9 @@ void CTegamiyaView::OnEditSelectAll()
 
 void CTegamiyaView::OnEditPaste()
 {
-    // Into the address field or the subject that has the keyboard focus.
-    wxWindow *focus = FindFocus();
+    // Into the address field or the subject that has the keyboard focus
+    // (from a field's own menu: that field).
+    wxWindow *focus = g_menuField ? g_menuField : FindFocus();
     for (int id : {IDC_MAIL_TO, IDC_CC, IDC_BCC}) {
         wxWindow *w = FindWindow(id);
         if (w && focus && (focus == w || focus->GetParent() == w)) {

@@ -8,7 +8,10 @@
 #include "emoji/emoji_table.h"
 #include "emoji/hover_button.h"
 
+#include <wx/display.h>
 #include <wx/xrc/xmlres.h>
+
+#include <algorithm>
 
 namespace {
 constexpr const char *kTemplate = "145";
@@ -83,11 +86,33 @@ bool CEmojiDlg::OnInitDialog()
         else
             Move(wp->left, wp->top, wxSIZE_ALLOW_MINUS_ONE);
         Refresh();
+    } else {
+        PlaceBesideMainWindow();
     }
     // The first tab stop, button 1, has the focus when the palette shows.
     if (CHoverButton *first = Button(1))
         first->SetFocus();
     return true;
+}
+
+void CEmojiDlg::PlaceBesideMainWindow()
+{
+    // Nothing stored: beside the compose window rather than where a new
+    // window would go (over the form's middle, hiding the body one writes
+    // into): to its right, else to its left, else where it is.
+    CTegamiyaApp *app = TheApp();
+    wxWindow *frame = app ? app->MainFrame() : nullptr;
+    if (!frame || !frame->IsShown())
+        return;
+    const wxRect main = frame->GetRect();
+    const wxSize size = GetSize();
+    int d = wxDisplay::GetFromWindow(frame);
+    const wxRect screen = wxDisplay(d == wxNOT_FOUND ? 0u : static_cast<unsigned>(d)).GetClientArea();
+    int y = std::max(screen.y, std::min(main.y, screen.GetBottom() + 1 - size.y));
+    if (main.GetRight() + 1 + size.x <= screen.GetRight() + 1)
+        Move(main.GetRight() + 1, y);
+    else if (main.x - size.x >= screen.x)
+        Move(main.x - size.x, y);
 }
 
 void CEmojiDlg::ApplyEmojiTips()

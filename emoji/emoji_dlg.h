@@ -48,6 +48,8 @@ private:
     void DoDataExchange();
     bool OnInitDialog();
     void ApplyEmojiTips();
+    // With no stored placement: beside the main window, where it fits.
+    void PlaceBesideMainWindow();
     // Click on cell k (1-254): the view inserts pictograph k.
     void OnEmojiButton(int k);
     void OnCloseWindow(wxCloseEvent &event);

@@ -84,8 +84,14 @@ std::vector<std::string> WantedLanguages(const char *language, const char *lc_al
 UiText::UiText()
 {
     std::string dir = LibraryDir() + "/locale/";
-    for (const std::string &lang : WantedLanguages(getenv("LANGUAGE"), getenv("LC_ALL"), getenv("LC_MESSAGES"),
-                                                   getenv("LANG"))) {
+    // A program whose own windows speak one language (Tegamiya: Japanese)
+    // names it in TEGAMIYA_MAIL_LANGUAGE, so that the dialogs and the outbox
+    // window it starts match it whatever the locale; else the environment.
+    const char *program = getenv("TEGAMIYA_MAIL_LANGUAGE");
+    std::vector<std::string> wanted =
+        program && *program ? WantedLanguages(program, program, nullptr, nullptr)
+                            : WantedLanguages(getenv("LANGUAGE"), getenv("LC_ALL"), getenv("LC_MESSAGES"), getenv("LANG"));
+    for (const std::string &lang : wanted) {
         if (lang == "en" || lang.rfind("en_", 0) == 0)
             return;  // English is the texts themselves
         std::string file = dir + lang + "/LC_MESSAGES/" + kDomain + ".mo";

@@ -21,6 +21,8 @@ std::vector<std::string> WantedLanguages(const char *language, const char *lc_al
                                          const char *lang);
 
 // The catalogue of the first wanted language that has one, read when made.
+// TEGAMIYA_MAIL_LANGUAGE (a language name, e.g. "ja"), when set, is wanted
+// instead of what the environment asks for.
 class UiText {
 public:
     UiText();

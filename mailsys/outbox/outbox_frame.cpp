@@ -47,12 +47,13 @@ public:
           T(T), m_folder(folder), m_results(results)
     {
         SetFont(wxFont(wxFontInfo(10).FaceName(kListFace)));
-        AppendColumn(T("Date"), wxLIST_FORMAT_LEFT, 130);
-        AppendColumn(T("To"), wxLIST_FORMAT_LEFT, 200);
-        AppendColumn(T("Subject"), wxLIST_FORMAT_LEFT, 260);
-        AppendColumn(T("Size"), wxLIST_FORMAT_RIGHT, 70);
+        // The result is the widest column: a failure says why.
+        AppendColumn(T("Date"), wxLIST_FORMAT_LEFT, 125);
+        AppendColumn(T("To"), wxLIST_FORMAT_LEFT, 170);
+        AppendColumn(T("Subject"), wxLIST_FORMAT_LEFT, 200);
+        AppendColumn(T("Size"), wxLIST_FORMAT_RIGHT, 65);
         AppendColumn(T("Attachment"), wxLIST_FORMAT_LEFT, 110);
-        AppendColumn(T("Result"), wxLIST_FORMAT_LEFT, 130);
+        AppendColumn(T("Result"), wxLIST_FORMAT_LEFT, 260);
     }
 
     void SetRows(std::vector<MailRow> rows)
@@ -73,6 +74,8 @@ public:
     }
 
     const std::vector<MailRow> &Rows() const { return m_rows; }
+    // The result column's text of a row, whole.
+    wxString ResultText(long item) const { return OnGetItemText(item, 5); }
 
 private:
     wxString OnGetItemText(long item, long column) const override
@@ -186,6 +189,12 @@ OutboxFrame::OutboxFrame(const Profile &profile, const Credentials &credentials)
         m_lists[i] = new MailListCtrl(m_book, kListNames[i], T, static_cast<OutboxFolder>(i), m_results);
         m_book->AddPage(m_lists[i], "");
         m_lists[i]->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent &) { OpenText(); });
+        // The chosen mail's state, whole, in the status line (a failure's
+        // reason may be longer than its column).
+        m_lists[i]->Bind(wxEVT_LIST_ITEM_SELECTED, [this, i](wxListEvent &e) {
+            if (!m_sending)
+                m_status->SetLabel(m_lists[i]->ResultText(e.GetIndex()));
+        });
     }
     top->Add(m_book, 1, wxEXPAND | wxLEFT | wxRIGHT, 8);
 
@@ -213,6 +222,13 @@ OutboxFrame::OutboxFrame(const Profile &profile, const Credentials &credentials)
     m_delete->Bind(wxEVT_UPDATE_UI, [this, selected](wxUpdateUIEvent &e) { e.Enable(!m_sending && selected()); });
     m_open->Bind(wxEVT_UPDATE_UI, [selected](wxUpdateUIEvent &e) { e.Enable(selected()); });
     m_settings->Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) { e.Enable(!m_sending); });
+    // Mail the compose program handed over while the window stood open
+    // shows when the window is next turned to.
+    Bind(wxEVT_ACTIVATE, [this](wxActivateEvent &e) {
+        e.Skip();
+        if (e.GetActive() && !m_sending)
+            Reload();
+    });
     // The window stays while mail is being handed on: each hand-off ends
     // within the send timeout.
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent &e) {

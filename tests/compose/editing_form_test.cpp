@@ -278,6 +278,7 @@ TEST_F(Editing, RightButtonShowsTheEditMenuInsteadOfGtksOwn)
     Body()->SetTextBytes("ab");
     std::vector<std::pair<std::string, bool>> items;
     int opened = 0;
+    int menuKey = WXK_ESCAPE; // what closes the menu once it is seen
     wxUIActionSimulator sim;
     auto onOpen = [&](wxMenuEvent &e) {
         wxMenu *menu = e.GetMenu();
@@ -291,7 +292,7 @@ TEST_F(Editing, RightButtonShowsTheEditMenuInsteadOfGtksOwn)
                 items.emplace_back(it->IsSeparator() ? "-" : it->GetItemLabel().utf8_string(),
                                    !it->IsSeparator() && it->IsEnabled());
             ++opened;
-            sim.Char(WXK_ESCAPE);
+            sim.Char(menuKey);
         });
     };
     app.MainFrame()->Bind(wxEVT_MENU_OPEN, onOpen);
@@ -326,8 +327,18 @@ TEST_F(Editing, RightButtonShowsTheEditMenuInsteadOfGtksOwn)
             testenv::Pump();
         }
     }
+    // Paste chosen from the subject's menu goes into the subject, not the
+    // body (the menu has the focus while its command runs).
+    SetClipboard("pp");
+    Subject()->SetTextBytes("s");
+    menuKey = 'p';
+    sim.MouseMove(Subject()->GetScreenPosition() + wxPoint(6, 6));
+    testenv::Pump();
+    sim.MouseClick(wxMOUSE_BTN_RIGHT);
+    EXPECT_TRUE(WaitFor([&] { return Subject()->GetTextBytes().size() == 3; })) << Subject()->GetTextBytes();
+    EXPECT_EQ(Body()->GetTextBytes(), "ab");
     app.MainFrame()->Unbind(wxEVT_MENU_OPEN, onOpen);
-    EXPECT_EQ(opened, 6);
+    EXPECT_EQ(opened, 7);
 }
 
 // Real key presses through the X server: each accelerator acts once (ours,

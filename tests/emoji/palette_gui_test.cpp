@@ -128,11 +128,16 @@ TEST_F(Palette, OpensOnTheFirstClickAndIsShownAgainNeverToggled)
     Start();
     EXPECT_EQ(Dlg(), nullptr);
     EXPECT_EQ(Palettes(), 0);
+    // The compose window where a new window would go.
+    app.MainFrame()->Move(0, 0);
+    testenv::Pump();
     ClickEmoji();
     CEmojiDlg *dlg = Dlg();
     ASSERT_TRUE(dlg);
     EXPECT_TRUE(dlg->IsShown());
     EXPECT_EQ(dlg->GetTitle(), wxString::FromUTF8("iモード絵文字"));
+    // Nothing stored: beside the compose window, not over the form.
+    EXPECT_FALSE(dlg->GetRect().Intersects(app.MainFrame()->GetRect())) << dlg->GetRect().x << "," << dlg->GetRect().y;
     // A top-level window of its own, belonging to no other window.
     EXPECT_EQ(dlg->GetParent(), nullptr);
     EXPECT_EQ(dlg->View(), View());

@@ -274,6 +274,18 @@ TEST_F(Outbox, InJapanese)
     Shot("outbox_ja");
 }
 
+// The program that starts the window names its language: it wins over a
+// locale that asks for none (C), so the window matches the program's own.
+TEST_F(Outbox, TheProgramsLanguageWinsOverTheLocale)
+{
+    setenv("TEGAMIYA_MAIL_LANGUAGE", "ja", 1);
+    Open();
+    unsetenv("TEGAMIYA_MAIL_LANGUAGE");
+    EXPECT_EQ(Get<wxButton>("send_now")->GetLabel(), wxString::FromUTF8("今すぐ送信"));
+    EXPECT_EQ(List(0)->GetItemText(0, 5), wxString::FromUTF8("送信待ち"));
+    EXPECT_EQ(List(1)->GetItemText(0, 5), wxString::FromUTF8("送れませんでした"));
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
