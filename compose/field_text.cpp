@@ -130,23 +130,21 @@ std::string AsCp932Shows(std::string_view utf8)
     return out;
 }
 
-void KeepEnteredTextToCp932(wxTextCtrl *field)
+namespace {
+// Puts the filter before the multi-line field's text buffer takes text in.
+void FilterInsertedText(wxTextCtrl *field, GCallback filter)
 {
     GtkWidget *w = field ? static_cast<GtkWidget *>(field->GetConnectWidget()) : nullptr;
     if (!w || !GTK_IS_TEXT_VIEW(w))
         return;
     GtkTextBuffer *buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(w));
-    g_signal_connect(buffer, "insert-text", G_CALLBACK(OnInsertText), nullptr);
+    g_signal_connect(buffer, "insert-text", filter, nullptr);
 }
+} // namespace
 
-void KeepEnteredTextToOneLine(wxTextCtrl *field)
-{
-    GtkWidget *w = field ? static_cast<GtkWidget *>(field->GetConnectWidget()) : nullptr;
-    if (!w || !GTK_IS_TEXT_VIEW(w))
-        return;
-    GtkTextBuffer *buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(w));
-    g_signal_connect(buffer, "insert-text", G_CALLBACK(OnInsertOneLine), nullptr);
-}
+void KeepEnteredTextToCp932(wxTextCtrl *field) { FilterInsertedText(field, G_CALLBACK(OnInsertText)); }
+
+void KeepEnteredTextToOneLine(wxTextCtrl *field) { FilterInsertedText(field, G_CALLBACK(OnInsertOneLine)); }
 
 // ----------------------------------------------------------- count fields
 

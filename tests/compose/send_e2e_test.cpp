@@ -7,6 +7,7 @@
 #include "app/main_frame.h"
 #include "app/profile.h"
 #include "app/tegamiya_app.h"
+#include "child_process.h"
 #include "compose/rich_edit.h"
 #include "compose/sending_dlg.h"
 #include "compose/tegamiya_view.h"
@@ -22,9 +23,6 @@
 #include <wx/srchctrl.h>
 #include <wx/textctrl.h>
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -95,42 +93,9 @@ std::vector<fs::path> Files(const fs::path &dir, const std::string &ext = "")
 }
 
 // The SMTP server of the mail system's tests (aiosmtpd on 127.0.0.1).
-class SmtpServer {
+class SmtpServer : public testenv::ServerProgram {
 public:
-    explicit SmtpServer(const fs::path &folder)
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(fds[1], 1);
-            close(fds[0]);
-            close(fds[1]);
-            execl("/usr/bin/python3", "python3", SMTP_SINK_PY, folder.c_str(), static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        pollfd p{fds[0], POLLIN, 0};
-        char buf[32] = {};
-        if (m_pid > 0 && poll(&p, 1, 20000) == 1 && read(fds[0], buf, sizeof buf - 1) > 0)
-            port = atoi(buf);
-        m_out = fds[0]; // kept open while the server runs: it may still write
-    }
-    ~SmtpServer()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0)
-            close(m_out);
-    }
-    int port = 0;
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
+    explicit SmtpServer(const fs::path &folder) : ServerProgram({"/usr/bin/python3", SMTP_SINK_PY, folder.string()}) {}
 };
 
 void Click(wxWindow *w)

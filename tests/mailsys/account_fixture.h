@@ -5,6 +5,7 @@
 #pragma once
 
 #include "test_support.h"
+#include "../support/child_process.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -17,61 +18,9 @@
 
 namespace mailsys_test {
 
-// Starts a program with its standard output (and, when given, standard
-// input) on pipes; returns its pid.
-inline pid_t StartProgram(std::vector<std::string> args, int *out_fd, int *in_fd = nullptr)
-{
-    int out[2], in[2] = {-1, -1};
-    if (pipe(out) != 0 || (in_fd && pipe(in) != 0))
-        return -1;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        if (in_fd)
-            dup2(in[0], 0);
-        for (int fd : {out[0], out[1], in[0], in[1]})
-            if (fd > 2)
-                close(fd);
-        std::vector<char *> argv;
-        for (auto &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    *out_fd = out[0];
-    if (in_fd) {
-        close(in[0]);
-        *in_fd = in[1];
-    }
-    return pid;
-}
-
-inline void StopProgram(pid_t pid)
-{
-    if (pid > 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-}
-
-// A line of a program's output, waiting at most `seconds`.
-inline std::string ReadLineFrom(int fd, int seconds)
-{
-    std::string line;
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 200) != 1)
-            continue;
-        char c;
-        if (read(fd, &c, 1) != 1 || c == '\n')
-            break;
-        line += c;
-    }
-    return line;
-}
+using testenv::ReadLineFrom;
+using testenv::StartProgram;
+using testenv::StopProgram;
 
 // A self-signed certificate for "localhost" and 127.0.0.1, made with openssl.
 struct TestCertificate {
@@ -88,30 +37,18 @@ struct TestCertificate {
 };
 
 // smtp_account_server.py: mails land in `folder` as N.eml and N.env.
-class AccountServer {
+class AccountServer : public testenv::ServerProgram {
 public:
     AccountServer(const std::string &folder, const TestCertificate &certificate, const std::string &user,
                   const std::string &password, const std::string &mode = "starttls")
-        : folder(folder)
+        : ServerProgram({"/usr/bin/python3", std::string(MAILSYS_TEST_DIR) + "/smtp_account_server.py", folder,
+                         certificate.cert, certificate.key, user, password, mode}),
+          folder(folder)
     {
-        m_pid = StartProgram({"/usr/bin/python3", std::string(MAILSYS_TEST_DIR) + "/smtp_account_server.py", folder,
-                              certificate.cert, certificate.key, user, password, mode},
-                             &m_out);
-        port = atoi(ReadLineFrom(m_out, 15).c_str());
-    }
-    ~AccountServer()
-    {
-        StopProgram(m_pid);
-        close(m_out);
     }
     std::string AuthLog() const { return ReadText(folder + "/auth.log"); }
 
     std::string folder;
-    int port = 0;
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
 };
 
 // A port on 127.0.0.1 that nothing listens on.

@@ -1,6 +1,7 @@
 // Delivery: a writer killed at any moment leaves whole mails or none, and
 // the hand-off to a real SMTP server through msmtp (both started here).
 #include "test_support.h"
+#include "../support/child_process.h"
 
 #include <chrono>
 #include <csignal>
@@ -12,29 +13,6 @@
 using namespace mailsys_test;
 
 namespace {
-
-// Starts a program with its standard output on a pipe; returns its pid.
-pid_t Start(std::vector<std::string> args, int *out_fd)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        close(fds[1]);
-        std::vector<char *> argv;
-        for (auto &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    *out_fd = fds[0];
-    return pid;
-}
 
 std::string Sha256(const std::string &file)
 {
@@ -61,7 +39,7 @@ TEST(MailDelivery, KilledWriterLeavesWholeMailsOrNone)
     int kills = 0;
     for (int round = 0; round < 10; ++round) {
         int out = -1;
-        pid_t pid = Start({MAILSYS_SEND_LOOP, attachment}, &out);
+        pid_t pid = testenv::StartProgram({MAILSYS_SEND_LOOP, attachment}, &out);
         ASSERT_GT(pid, 0);
         // Let it finish 0 to 2 mails, then kill it at a random moment of
         // the next ones.
@@ -96,30 +74,13 @@ TEST(MailDelivery, KilledWriterLeavesWholeMailsOrNone)
            Files(home.outbox + "/tmp").size());
 }
 
-class SmtpServer {
+// smtp_sink.py: stores each mail it receives in `folder` as N.eml and N.env.
+class SmtpServer : public testenv::ServerProgram {
 public:
     explicit SmtpServer(const std::string &folder)
+        : ServerProgram({"/usr/bin/python3", std::string(MAILSYS_TEST_DIR) + "/smtp_sink.py", folder})
     {
-        m_pid = Start({"/usr/bin/python3", std::string(MAILSYS_TEST_DIR) + "/smtp_sink.py", folder}, &m_out);
-        pollfd p{m_out, POLLIN, 0};
-        char buf[32] = {};
-        if (m_pid > 0 && poll(&p, 1, 10000) == 1 && read(m_out, buf, sizeof buf - 1) > 0)
-            port = atoi(buf);
     }
-    ~SmtpServer()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0)
-            close(m_out);
-    }
-    int port = 0;
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
 };
 
 TEST(MailDelivery, HandOffThroughMsmtpToSmtpServer)

@@ -17,21 +17,8 @@ import sys
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
-
-class Sink:
-    def __init__(self, folder):
-        self.folder = folder
-        self.count = 0
-
-    async def handle_DATA(self, server, session, envelope):
-        self.count += 1
-        base = os.path.join(self.folder, str(self.count))
-        with open(base + ".env", "w") as f:
-            f.write("\n".join([envelope.mail_from] + list(envelope.rcpt_tos)) + "\n")
-        with open(base + ".tmp", "wb") as f:
-            f.write(envelope.original_content or envelope.content)
-        os.rename(base + ".tmp", base + ".eml")
-        return "250 OK"
+sys.dont_write_bytecode = True  # no cache files in the source tree
+from smtp_sink import Sink  # noqa: E402 (beside this file)
 
 
 class Authenticator:

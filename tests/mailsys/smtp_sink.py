@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """An SMTP server on 127.0.0.1 for the tests: prints its port, then stores
 every message it receives in the folder given as N.eml with its envelope
-in N.env (sender on the first line, one recipient a line after it)."""
+in N.env (sender on the first line, one recipient a line after it).
+Its Sink stores the mails of smtp_account_server.py too."""
 import asyncio
 import os
 import sys
@@ -33,4 +34,5 @@ async def main():
     await server.serve_forever()
 
 
-asyncio.run(main())
+if __name__ == "__main__":
+    asyncio.run(main())

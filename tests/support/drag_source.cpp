@@ -73,7 +73,7 @@ gboolean Tick(gpointer data)
         if (d.context) {
             d.state = Drag::Begun;
             d.ticks = 0;
-        } else if (d.ticks > 200) {
+        } else if (d.ticks > 500) {
             Finish(d, 2, "no drag began");
             return G_SOURCE_REMOVE;
         } else if (d.ticks == 1) {
@@ -104,10 +104,11 @@ gboolean Tick(gpointer data)
     }
     case Drag::Hovering: {
         // Over the target until it answers with an action; a target that
-        // keeps answering none has refused the drop.
+        // keeps answering none (for ~15 s: a loaded machine's target may be
+        // slow to answer at all) has refused the drop.
         GdkDragAction action = gdk_drag_context_get_selected_action(d.context);
         bool answered = gdk_drag_context_get_dest_window(d.context) != nullptr && action != 0;
-        if (answered || d.ticks > 60) {
+        if (answered || d.ticks > 500) {
             std::printf("action %s\n", action == GDK_ACTION_COPY   ? "copy"
                                        : action == GDK_ACTION_MOVE ? "move"
                                        : action == GDK_ACTION_LINK ? "link"
@@ -129,7 +130,7 @@ gboolean Tick(gpointer data)
             Finish(d, took ? 0 : 3, took ? "dropped" : "refused");
             return G_SOURCE_REMOVE;
         }
-        if (d.ticks > 400) {
+        if (d.ticks > 500) {
             Finish(d, 2, "the drag did not end");
             return G_SOURCE_REMOVE;
         }
