@@ -189,6 +189,9 @@ public:
     void ShowDefaultPicture();
     // The picture registered for the recipient, else the default picture.
     void ShowRecipientPicture(const std::string &recipient);
+    // Once the attachment is dropped: the recipient's picture; with no
+    // recipient the default picture, or an empty frame.
+    void ShowPictureWithoutAttachment(const std::string &recipient);
     // Commands 32783, 32784 and button 1059; also after sending.
     void OnDeleteAttachment();
     // Command 32778: the picture registration dialog.

@@ -105,11 +105,12 @@ bool CTegamiyaView::AttachPicture(const std::string &path)
 
 void CTegamiyaView::OnDeleteAttachment()
 {
+    const bool attached = !m_strAttachPath.empty();
     m_strAttachPath.clear();
     // What the recipient's radio button does: the recipient's picture.
     auto *to = Ctl<wxComboBox>(this, IDC_MAIL_TO);
-    if (to && !to->GetValue().empty())
-        ShowRecipientPicture(FromWx(to->GetValue()));
+    if (attached)
+        ShowPictureWithoutAttachment(to ? FromWx(to->GetValue()) : std::string());
     if (auto *radio = Ctl<wxRadioButton>(this, IDC_RECIPIENT_PICTURE))
         radio->SetValue(true);
     if (auto *radio = Ctl<wxRadioButton>(this, IDC_ATTACHED_PICTURE))
@@ -213,6 +214,19 @@ void CTegamiyaView::ShowDefaultPicture()
     }
     UpdatePreview();
     InvalidatePicture();
+}
+
+void CTegamiyaView::ShowPictureWithoutAttachment(const std::string &recipient)
+{
+    if (!recipient.empty()) {
+        ShowRecipientPicture(recipient);
+        return;
+    }
+    // No recipient: the removed picture must not stay in view as if it
+    // still went with the mail. The default picture, else nothing.
+    m_bmp = {};
+    m_nPictureKind = kPictureBmp;
+    ShowDefaultPicture();
 }
 
 void CTegamiyaView::ShowRecipientPicture(const std::string &recipient)

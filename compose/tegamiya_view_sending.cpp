@@ -226,11 +226,14 @@ ULONG CTegamiyaView::HandOverMail(MapiMessage *message, size_t number, size_t to
 
 void CTegamiyaView::DropAttachmentAfterSend()
 {
+    const bool attached = !m_strAttachPath.empty();
     m_strAttachPath.clear();
     // What the recipient-picture button does.
     if (auto *radio = dynamic_cast<wxRadioButton *>(FindWindow(IDC_RECIPIENT_PICTURE)))
         radio->SetValue(true);
-    if (m_pMailTo && !m_pMailTo->GetValue().empty())
+    if (attached)
+        ShowPictureWithoutAttachment(m_pMailTo ? FromWx(m_pMailTo->GetValue()) : std::string());
+    else if (m_pMailTo && !m_pMailTo->GetValue().empty())
         ShowRecipientPicture(FromWx(m_pMailTo->GetValue()));
     if (auto *radio = dynamic_cast<wxRadioButton *>(FindWindow(IDC_ATTACHED_PICTURE)))
         radio->Enable(false);

@@ -417,6 +417,13 @@ TEST_F(Pictures, DeleteAttachmentThreeWays)
         wxImage img = Screen();
         EXPECT_TRUE(Near(img, 70, 66, kRed)) << At(img, 70, 66);
     }
+    // No recipient and no default picture: the frame is emptied, not left
+    // showing the picture that no longer goes with the mail.
+    To()->SetValue("");
+    ASSERT_TRUE(View()->AttachPicture(photo));
+    EXPECT_FALSE(View()->Preview().IsEmpty());
+    Click(View(), 1059);
+    EXPECT_TRUE(View()->Preview().IsEmpty());
     EXPECT_TRUE(ui->boxes.empty());
 }
 
