@@ -70,15 +70,6 @@ protected:
             return !Property(DefaultRootWindow(XDisplay()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
         }, 20)) << "no window manager: run through with_openbox.sh";
     }
-    void TearDown() override
-    {
-        mapi.logoffResults.clear();
-        for (wxWindow *w : wxTopLevelWindows)
-            w->Destroy();
-        testenv::Pump();
-        ReleaseMapi();
-        unsetenv("TEGAMIYA_MAPI_LIBRARY");
-    }
     CMainFrame *Frame() { return app.MainFrame(); }
     Window Xid() { return gdk_x11_window_get_xid(gtk_widget_get_window(static_cast<GtkWidget *>(Frame()->GetHandle()))); }
     std::vector<std::string> Actions() { return AtomNames(Property(Xid(), "_NET_WM_ALLOWED_ACTIONS", XA_ATOM)); }

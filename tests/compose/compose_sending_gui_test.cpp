@@ -75,11 +75,7 @@ protected:
     }
     void TearDown() override
     {
-        for (wxWindow *w : wxTopLevelWindows)
-            w->Destroy();
-        testenv::Pump();
-        ReleaseMapi();
-        unsetenv("TEGAMIYA_MAPI_LIBRARY");
+        ProgramTest::TearDown();
         CSendingDlg::s_showMs = 1000;
     }
     void Start()

@@ -33,14 +33,6 @@ bool SameImage(const wxImage &a, const wxImage &b)
 
 class Fields : public testenv::ProgramTest {
 protected:
-    void TearDown() override
-    {
-        for (wxWindow *w : wxTopLevelWindows)
-            w->Destroy();
-        testenv::Pump();
-        ReleaseMapi();
-        unsetenv("TEGAMIYA_MAPI_LIBRARY");
-    }
     void Start(const std::string &ini = "")
     {
         if (!ini.empty())

@@ -67,14 +67,7 @@ protected:
         Stop();
         unsetenv("TEGAMIYA_MAPI_LIBRARY");
     }
-    void Stop()
-    {
-        mapi.logoffResults.clear();
-        for (wxWindow *w : wxTopLevelWindows)
-            w->Destroy();
-        testenv::Pump();
-        ReleaseMapi();
-    }
+    void Stop() { CloseProgram(); }
     void Start()
     {
         ASSERT_TRUE(app.InitInstance());

@@ -101,11 +101,7 @@ protected:
     void TearDown() override
     {
         CTegamiyaView::PopupMenuHook() = nullptr;
-        for (wxWindow *w : wxTopLevelWindows)
-            w->Destroy();
-        testenv::Pump();
-        ReleaseMapi();
-        unsetenv("TEGAMIYA_MAPI_LIBRARY");
+        ProgramTest::TearDown();
     }
     void Start()
     {

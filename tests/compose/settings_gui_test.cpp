@@ -34,15 +34,6 @@ protected:
         ASSERT_TRUE(app.InitInstance());
         testenv::Pump();
     }
-    void TearDown() override
-    {
-        mapi.logoffResults.clear();
-        for (wxWindow *w : wxTopLevelWindows)
-            w->Destroy();
-        testenv::Pump();
-        ReleaseMapi();
-        unsetenv("TEGAMIYA_MAPI_LIBRARY");
-    }
 
     CTegamiyaView *View() { return app.MainFrame()->View(); }
     fs::path IniPath() { return home.Documents() / "Tegamiya/Tegamiya.ini"; }

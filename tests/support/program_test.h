@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "app/tegamiya_app.h"
+#include "mapi/mapi_binding.h"
 #include "fake_mapi_control.h"
 #include "test_env.h"
+
+#include <cstdlib>
 
 namespace testenv {
 
@@ -21,6 +24,22 @@ protected:
     {
         g_bClosing = false;
         app.SetCommandLineFile("");
+    }
+    void TearDown() override
+    {
+        CloseProgram();
+        unsetenv("TEGAMIYA_MAPI_LIBRARY");
+    }
+
+    // Closes every window the program left open, accepting the log-off, and
+    // lets the mail library go.
+    void CloseProgram()
+    {
+        mapi.logoffResults.clear();
+        for (wxWindow *w : wxTopLevelWindows)
+            w->Destroy();
+        Pump();
+        ReleaseMapi();
     }
 };
 
