@@ -34,10 +34,72 @@ TEST(Cp932, Utf8ValidityAndCaseFolding)
 {
     EXPECT_TRUE(cp932::IsValidUtf8("ｶﾀｶﾅ and ascii"));
     EXPECT_FALSE(cp932::IsValidUtf8("\x82\xA0"));
-    EXPECT_FALSE(cp932::IsValidUtf8("\xED\xA0\x80")); // a surrogate
     EXPECT_FALSE(cp932::IsValidUtf8("\xC0\xAF"));     // overlong
+    // Three-byte forms at the edges of what they may carry: U+0800 is the
+    // first, U+07FF overlong; U+D7FF and U+E000 border the surrogates.
+    const std::pair<const char *, bool> threeBytes[] = {
+        {"\xE0\xA0\x80", true},  {"\xE0\x9F\xBF", false}, {"\xED\x9F\xBF", true},
+        {"\xED\xA0\x80", false}, {"\xED\xBF\xBF", false}, {"\xEE\x80\x80", true},
+    };
+    for (auto [bytes, valid] : threeBytes)
+        EXPECT_EQ(cp932::IsValidUtf8(bytes), valid) << testing::PrintToString(std::string(bytes));
     EXPECT_TRUE(cp932::EqualsNoCase("Mail Address", "MAIL address"));
     EXPECT_FALSE(cp932::EqualsNoCase("\x83\x41", "\x83\x61"));
+}
+
+// Scans for an ASCII byte never stop on a trail byte: 法 院 機 ァ end in
+// 0x40 ("@"), ソ 表 能 in 0x5C ("\\"), ポ － in 0x7C ("|").
+TEST(Cp932, AsciiIsFoundOnlyAsACharacterOfItsOwn)
+{
+    const size_t npos = std::string_view::npos;
+    struct Case {
+        std::string text;
+        char ch;
+        size_t from, at;
+    };
+    const Case cases[] = {
+        {"\x8E\x52\x93\x63 \x96\x40\x8E\x71", '@', 0, npos},         // 山田 法子
+        {"\x89\x40\x92\xB7", '@', 0, npos},                            // 院長
+        {"\x8B\x40", '@', 0, npos},                                       // 機
+        {"\x83\x74\x83\x40x@y", '@', 0, 5},                             // ファx@y
+        {"\x96\x40@", '@', 0, 2},                                         // 法@
+        {"\x83\x5C\x95\x5C\x94\x5C", '\\', 0, npos},                  // ソ表能
+        {"\x95\x5C\\", '\\', 0, 2},
+        {"\x83\x7C\x81\x7C|", '|', 0, 4},                               // ポ－|
+        {"a@b@c", '@', 2, 3},
+        // A stray lead byte before a byte that cannot be its trail: that
+        // byte is a character of its own.
+        {"\x81,", ',', 0, 1},
+        {"\x81@", '@', 0, npos},
+        {"", '@', 0, npos},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(cp932::FindAscii(c.text, c.ch, c.from), c.at) << testing::PrintToString(c.text);
+}
+
+// A cut never leaves a lone lead byte: a double-byte character across the
+// limit goes whole, one ending at it stays.
+TEST(Cp932, CutsFallOnCharacterBoundaries)
+{
+    struct Case {
+        std::string text;
+        size_t limit, length;
+    };
+    const Case cases[] = {
+        {"ab\x82\xA0", 3, 2},      // あ across the limit
+        {"ab\x82\xA0", 4, 4},      // あ ending at it
+        {"ab\x82\xA0", 2, 2},      // あ starting at it
+        {"ab\x82\xA0" "c", 5, 5},
+        {"ab\x82", 3, 2},           // the text ends in a lead byte: cut short
+        {"ab\x82", 2, 2},
+        {"a\x81\n", 3, 3},         // a stray lead byte is a character
+        {"\x96\x40\x96\x40", 3, 2},
+        {"abc", 10, 3},
+        {"", 0, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(cp932::CutAtCharBoundary(c.text, c.limit), c.length)
+            << testing::PrintToString(c.text) << " at " << c.limit;
 }
 
 TEST(Cp932, UserDefinedAreaRoundTrips)
