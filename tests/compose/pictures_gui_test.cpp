@@ -29,6 +29,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -484,8 +485,10 @@ TEST_F(Pictures, RegistrationDialogFillsBrowsesAndWritesTenKeys)
     ui->files.push_back(green);
     std::vector<std::string> seen;
     ULONG_PTR owner = 0;
+    bool ownerIsWindow = false;
     testenv::DialogScript script([&](wxDialog *d) {
         owner = reinterpret_cast<ULONG_PTR>(d->GetHandle());
+        ownerIsWindow = GTK_IS_WINDOW(d->GetHandle());
         // The registered values, whole.
         for (int id : {1041, 1042, 1045, 1046, 1061, 1062})
             seen.push_back(Edit(d, id)->GetValue().utf8_string());
@@ -508,7 +511,7 @@ TEST_F(Pictures, RegistrationDialogFillsBrowsesAndWritesTenKeys)
     EXPECT_EQ(mapi.addressCalls[0].caption, Sjis("アドレス帳"));
     EXPECT_EQ(mapi.addressCalls[0].editFields, 1u);
     // Its owner as the library takes it: the dialog's GtkWindow.
-    EXPECT_TRUE(GTK_IS_WINDOW(reinterpret_cast<GtkWidget *>(owner)));
+    EXPECT_TRUE(ownerIsWindow);
     EXPECT_EQ(mapi.addressCalls[0].uiParam, owner);
     EXPECT_TRUE(mapi.outstanding.empty()); // the answer was freed
     EXPECT_EQ(mapi.badFrees, 0);
@@ -619,8 +622,11 @@ TEST_F(Pictures, RegistrationWritesItsTenKeysAsOne)
     app.MainFrame()->ProcessWindowEvent(ev);
     profile_testing::SetFsync(saved);
     EXPECT_EQ(unchanged, (std::vector<bool>{true, false}));
-    ASSERT_EQ(ui->boxes.size(), 1u);
-    EXPECT_EQ(ui->boxes[0].text, Sjis("設定値を保存できません。"));
+    // One refusal (the carrier the new To list selects may fail to store:
+    // another box, another text).
+    EXPECT_EQ(std::count_if(ui->boxes.begin(), ui->boxes.end(),
+                            [](const auto &b) { return b.text == Sjis("設定値を保存できません。"); }),
+              1);
     for (int i = 1; i <= 5; ++i) {
         std::string key = "Name" + std::to_string(i);
         EXPECT_EQ(Ini("Picture ToName", key.c_str()), "new") << key;
