@@ -87,7 +87,10 @@ bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::s
 // blanks around it, and without what would end or change its line.
 bool WritableSection(std::string_view name)
 {
-    return !name.empty() && !HasLineBreak(name) && cp932::FindAscii(name, ']') == std::string_view::npos;
+    // The line's "]" must close it: not one inside the name, nor one a lead
+    // byte at the name's end would take as its trail byte.
+    std::string line = std::string(name) + "]";
+    return !name.empty() && !HasLineBreak(name) && cp932::FindAscii(line, ']') == name.size();
 }
 } // namespace
 

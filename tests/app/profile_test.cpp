@@ -65,6 +65,7 @@ TEST_F(ProfileTest, NamesMatchWithoutCaseButDoubleByteNamesExactly)
     ASSERT_TRUE(ini.WriteString(Sjis("ゾーン"), Sjis("ゾ"), "w"));
     EXPECT_EQ(ini.GetString(Sjis("ゾーン"), Sjis("ゾ"), ""), "w");
     EXPECT_FALSE(ini.WriteString(Sjis("ゾ]"), "k", "w"));
+    EXPECT_FALSE(ini.WriteString("a\x83", "k", "w")); // would swallow its "]"
 }
 
 TEST_F(ProfileTest, IntegersTakeLeadingDigits)
