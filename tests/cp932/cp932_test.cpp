@@ -4,6 +4,8 @@
 
 #include <iconv.h>
 
+#include <tuple>
+
 TEST(Cp932, RoundTripsKanjiKanaAndUserDefinedArea)
 {
     // "表" has 0x5C as trail byte; half-width katakana are single bytes.
@@ -47,59 +49,25 @@ TEST(Cp932, Utf8ValidityAndCaseFolding)
     EXPECT_FALSE(cp932::EqualsNoCase("\x83\x41", "\x83\x61"));
 }
 
-// Scans for an ASCII byte never stop on a trail byte: 法 院 機 ァ end in
-// 0x40 ("@"), ソ 表 能 in 0x5C ("\\"), ポ － in 0x7C ("|").
-TEST(Cp932, AsciiIsFoundOnlyAsACharacterOfItsOwn)
+// Scans step over double-byte characters: the trail bytes 0x40 (法 ァ), 0x5C
+// (表 ソ) and 0x7C (ポ) are no "@", "\\" or "|"; a stray lead byte is a
+// character of its own. Cuts never keep half a character: one across the
+// limit goes, one ending at it stays, a lead byte ending the text goes.
+TEST(Cp932, ScansAndCutsStepOverDoubleByteCharacters)
 {
     const size_t npos = std::string_view::npos;
-    struct Case {
-        std::string text;
-        char ch;
-        size_t from, at;
+    const std::tuple<std::string, char, size_t, size_t> finds[] = {
+        {"\x96\x40\x83\x74\x83\x40x@", '@', 0, 7}, {"\x95\x5C\x83\x5C\\", '\\', 0, 4},
+        {"\x83\x7C|", '|', 0, 2}, {"a@b@c", '@', 2, 3}, {"\x81@", '@', 0, npos}, {"\x81,", ',', 0, 1},
     };
-    const Case cases[] = {
-        {"\x8E\x52\x93\x63 \x96\x40\x8E\x71", '@', 0, npos},         // 山田 法子
-        {"\x89\x40\x92\xB7", '@', 0, npos},                            // 院長
-        {"\x8B\x40", '@', 0, npos},                                       // 機
-        {"\x83\x74\x83\x40x@y", '@', 0, 5},                             // ファx@y
-        {"\x96\x40@", '@', 0, 2},                                         // 法@
-        {"\x83\x5C\x95\x5C\x94\x5C", '\\', 0, npos},                  // ソ表能
-        {"\x95\x5C\\", '\\', 0, 2},
-        {"\x83\x7C\x81\x7C|", '|', 0, 4},                               // ポ－|
-        {"a@b@c", '@', 2, 3},
-        // A stray lead byte before a byte that cannot be its trail: that
-        // byte is a character of its own.
-        {"\x81,", ',', 0, 1},
-        {"\x81@", '@', 0, npos},
-        {"", '@', 0, npos},
+    for (const auto &[text, ch, from, at] : finds)
+        EXPECT_EQ(cp932::FindAscii(text, ch, from), at) << testing::PrintToString(text);
+    const std::tuple<std::string, size_t, size_t> cuts[] = {
+        {"ab\x82\xA0", 3, 2}, {"ab\x82\xA0", 4, 4}, {"ab\x82\xA0" "c", 5, 5},
+        {"ab\x82", 3, 2},      {"a\x81\n", 3, 3},    {"abc", 10, 3},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(cp932::FindAscii(c.text, c.ch, c.from), c.at) << testing::PrintToString(c.text);
-}
-
-// A cut never leaves a lone lead byte: a double-byte character across the
-// limit goes whole, one ending at it stays.
-TEST(Cp932, CutsFallOnCharacterBoundaries)
-{
-    struct Case {
-        std::string text;
-        size_t limit, length;
-    };
-    const Case cases[] = {
-        {"ab\x82\xA0", 3, 2},      // あ across the limit
-        {"ab\x82\xA0", 4, 4},      // あ ending at it
-        {"ab\x82\xA0", 2, 2},      // あ starting at it
-        {"ab\x82\xA0" "c", 5, 5},
-        {"ab\x82", 3, 2},           // the text ends in a lead byte: cut short
-        {"ab\x82", 2, 2},
-        {"a\x81\n", 3, 3},         // a stray lead byte is a character
-        {"\x96\x40\x96\x40", 3, 2},
-        {"abc", 10, 3},
-        {"", 0, 0},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(cp932::CutAtCharBoundary(c.text, c.limit), c.length)
-            << testing::PrintToString(c.text) << " at " << c.limit;
+    for (const auto &[text, limit, length] : cuts)
+        EXPECT_EQ(cp932::CutAtCharBoundary(text, limit), length) << testing::PrintToString(text) << " at " << limit;
 }
 
 TEST(Cp932, UserDefinedAreaRoundTrips)
