@@ -268,7 +268,7 @@ TEST_F(EndToEnd, ThroughMsmtpToAnSmtpServer)
         EXPECT_EQ(m["bcc"], ""); // never shown to the other recipients
     for (const auto &env : Files(received, ".env"))
         EXPECT_EQ(testenv::ReadFile(env),
-                  "taro@example.jp\nhanako@docomo.ne.jp\nichiro@ezweb.ne.jp\ncc@example.com\nhidden@example.com\n");
+                  "taro@example.jp\nhanako@docomo.ne.jp\nichiro@ezweb.ne.jp\ninfo@example.co.jp\ncc@example.com\nhidden@example.com\n");
     EXPECT_TRUE(Files(outbox / "new").empty());
     EXPECT_EQ(Files(data / "tegamiya-mail/sent/cur").size(), 3u);
 }
