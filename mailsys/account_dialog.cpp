@@ -51,6 +51,43 @@ void Row(wxWindow *parent, wxFlexGridSizer *grid, const wxString &label, wxWindo
     grid->Add(field, 1, wxEXPAND);
 }
 
+// The text broken into lines no wider than `width` pixels in `w`'s font:
+// at a blank (which the break takes), or between two characters that are
+// not ASCII, as Japanese text breaks (wx's own wrapping breaks at blanks
+// only, which leaves a Japanese sentence one line however long). A closing
+// mark stays on the line it closes.
+wxString Wrapped(const wxString &text, const wxWindow *w, int width)
+{
+    const wxString closing = wxString::FromUTF8("\xE3\x80\x82\xE3\x80\x81\xEF\xBC\x89\xE3\x80\x8D)");  // 。、）」)
+    auto may_break = [&](wxUniChar before, wxUniChar after) {
+        return before == ' ' || (!before.IsAscii() && !after.IsAscii() && closing.Find(after) == wxNOT_FOUND);
+    };
+    wxString out, line;
+    for (wxUniChar c : text) {
+        if (c == '\n' || (c == ' ' && !line.empty() && w->GetTextExtent(line + c).x > width)) {
+            out += line + "\n";
+            line.clear();
+            continue;
+        }
+        if (line.empty() || w->GetTextExtent(line + c).x <= width) {
+            line += c;
+            continue;
+        }
+        // The last place in the line where it may break (before index `at`).
+        size_t at = line.size();
+        while (at > 0 && !may_break(line[at - 1], at < line.size() ? wxUniChar(line[at]) : c))
+            --at;
+        if (at == 0) {
+            out += line + "\n";
+            line = c;
+        } else {
+            out += line.Left(line[at - 1] == ' ' ? at - 1 : at) + "\n";
+            line = line.Mid(at) + c;
+        }
+    }
+    return out + line;
+}
+
 wxString KeyringNote(bool keyring, const UiText &T)
 {
     return keyring ? T("The password is kept in the desktop keyring, in no file.")
@@ -331,9 +368,8 @@ void AccountDialog::OnTimer(wxTimerEvent &)
     m_status->SetForegroundColour(r.failure == ProbeFailure::None      ? wxColour(0, 110, 0)
                                   : r.failure == ProbeFailure::Stopped ? GetForegroundColour()
                                                                        : *wxRED);
-    m_status->SetLabel(ProbeMessage(r, m_probe_login, T));
+    m_status->SetLabel(Wrapped(ProbeMessage(r, m_probe_login, T), m_status, 380));
     m_status->SetToolTip(U(r.detail));
-    m_status->Wrap(380);
     Layout();
     Fit();
 }
