@@ -80,35 +80,16 @@ public:
     std::string folder;
 };
 
-// smtp_script_server.py playing one scenario on every connection.
-class ScriptServer {
-public:
+// smtp_script_server.py playing one scenario on every connection. It says
+// "accepted" when it has taken a connection, "closed" when a silent one was
+// closed (Said waits for the next word).
+struct ScriptServer : testenv::ServerProgram {
     ScriptServer(const TestCertificate &certificate, const std::string &scenario)
+        : ServerProgram({"/usr/bin/python3", std::string(MAILSYS_TEST_DIR) + "/smtp_script_server.py",
+                         certificate.cert, certificate.key, scenario})
     {
-        m_pid = StartProgram({"/usr/bin/python3", std::string(MAILSYS_TEST_DIR) + "/smtp_script_server.py",
-                              certificate.cert, certificate.key, scenario},
-                             &m_out);
-        if (m_pid > 0)
-            port = atoi(ReadLineFrom(m_out, 30).c_str());
     }
-    ~ScriptServer()
-    {
-        StopProgram(m_pid);
-        if (m_out >= 0)
-            close(m_out);
-    }
-    ScriptServer(const ScriptServer &) = delete;
-    ScriptServer &operator=(const ScriptServer &) = delete;
-
-    // Waits (at most `seconds`) for the server's next word: "accepted" when
-    // it has taken a connection, "closed" when a silent one was closed.
-    bool Said(const std::string &word, int seconds = 30) { return ReadLineFrom(m_out, seconds) == word; }
-
-    int port = 0;
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
+    bool Said(const std::string &word, int seconds = 30) { return NextLine(seconds) == word; }
 };
 
 // A port on 127.0.0.1 that nothing listens on.
