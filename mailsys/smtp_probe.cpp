@@ -263,8 +263,11 @@ public:
     int Reply(std::vector<std::string> *lines, const char *what)
     {
         lines->clear();
+        size_t size = 0;
         for (;;) {
             std::string line = ReadLine(what);
+            if ((size += line.size() + 1) > 64 * 1024)  // a server that never ends its reply
+                Fail(ProbeFailure::Protocol, "a reply longer than 64 KiB");
             lines->push_back(line);
             if (line.size() < 3 || !g_ascii_isdigit(line[0]) || !g_ascii_isdigit(line[1]) ||
                 !g_ascii_isdigit(line[2]))
