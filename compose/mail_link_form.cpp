@@ -29,7 +29,7 @@ void FillFormFromMailLink(CTegamiyaView &view, const std::string &link)
         bcc->ChangeValue(ToWx(fields->bcc));
     if (CSubjectEdit *subject = view.SubjectField())
         subject->SetTextBytes(fields->subject);
-    view.OnChangeSubject();
+    // The counts follow the body, as for a text file on the command line.
     if (CBodyEdit *body = view.BodyField())
         body->SetTextBytes(fields->body);
     view.OnChangeMailBody();

@@ -569,7 +569,7 @@ bool CTegamiyaView::LoadStartupFile(bool &tookPicture)
         return true;
     }
     std::erase(path, '"');
-    // The desktop names files as file links when it starts a mail-link handler.
+    // The desktop names files as file links to a program that takes links.
     if (std::optional<std::string> file = PathFromFileLink(path))
         path = *file;
     if (Extension(path) == ".lnk") {
