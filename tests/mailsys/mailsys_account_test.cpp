@@ -96,13 +96,16 @@ TEST(Account, MsmtpConfigurationFollowsTheProfile)
     TempHome home;
     mailsys::Profile p;
     ASSERT_EQ(mailsys::LoadProfile(&p), mailsys::ProfileLoad::Ok);
-    std::string path = mailsys::MsmtpConfigPath();
-    EXPECT_EQ(path, home.root + "/config/tegamiya-mail/msmtprc");
+    std::string folder = mailsys::HandOffConfigFolder();
+    EXPECT_EQ(folder, home.root + "/config/tegamiya-mail/handoff");
 
     // No account: no file, and mail waits.
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
-    EXPECT_FALSE(FileExists(path));
-    EXPECT_EQ(mailsys::HandOffCommand(p, false), "");
+    {
+        mailsys::HandOffConfig none;
+        EXPECT_EQ(none.Write(p), EINVAL);
+        EXPECT_EQ(none.Path(), "");
+        EXPECT_EQ(mailsys::HandOffCommand(p, none.Path(), false), "");
+    }
 
     struct {
         SmtpSecurity security;
@@ -111,34 +114,52 @@ TEST(Account, MsmtpConfigurationFollowsTheProfile)
                  {SmtpSecurity::Tls, "tls on\n", "tls_starttls off\n", "auth on\n"},
                  // msmtp logs in without TLS only with a method named.
                  {SmtpSecurity::None, "tls off\n", "tls_starttls off\n", "auth plain\n"}};
+    std::string path;
     for (const auto &k : kinds) {
         p.account = Account("127.0.0.1", 2525, k.security, "ta\"ro");
-        ASSERT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+        mailsys::HandOffConfig config;
+        ASSERT_EQ(config.Write(p), 0);
+        path = config.Path();
+        EXPECT_EQ(path.rfind(folder + "/", 0), 0u) << path;
+        EXPECT_EQ(path.substr(path.size() - 7), "msmtprc");  // what msmtp's AppArmor profile lets it read
         std::string text = ReadText(path);
         EXPECT_NE(text.find(k.tls), std::string::npos) << text;
         EXPECT_NE(text.find(k.starttls), std::string::npos) << text;
-        EXPECT_NE(text.find("host 127.0.0.1\nport 2525\nfrom taro@example.jp\n"), std::string::npos) << text;
-        EXPECT_NE(text.find(std::string(k.auth) + "user \"ta\\\"ro\"\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("host \"127.0.0.1\"\nport 2525\nfrom \"taro@example.jp\"\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string(k.auth) + "user \"ta\"ro\"\n"), std::string::npos) << text;
         EXPECT_NE(text.find("tls_trust_file system\n"), std::string::npos) << text;
         EXPECT_EQ(text.find("\npassword"), std::string::npos);
         struct stat st;
         ASSERT_EQ(stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
+        ASSERT_EQ(stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(mailsys::HandOffCommand(p, path, false), "msmtp -C '" + path + "' -t");
+        EXPECT_EQ(mailsys::HandOffCommand(p, path, true), "msmtp -C '" + path + "' -t --passwordeval='cat <&3'");
     }
-    EXPECT_EQ(mailsys::HandOffCommand(p, false), "msmtp -C '" + path + "' -t");
-    EXPECT_EQ(mailsys::HandOffCommand(p, true), "msmtp -C '" + path + "' -t --passwordeval='cat <&3'");
-
-    // A hand-written send command wins, and the account's file goes.
-    p.send_command = "/usr/sbin/sendmail -t -oi";
-    EXPECT_EQ(mailsys::HandOffCommand(p, true), "/usr/sbin/sendmail -t -oi");
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+    // Each hand-off's file goes with it.
     EXPECT_FALSE(FileExists(path));
+    EXPECT_TRUE(Files(folder).empty());
+    // A file a process that died left (no such pid) goes at the next hand-off.
+    WriteText(folder + "/999999999.1-abcdef.msmtprc", "x");
+    {
+        mailsys::HandOffConfig config;
+        ASSERT_EQ(config.Write(p), 0);
+        EXPECT_EQ(Files(folder).size(), 1u);
+    }
+
+    // A hand-written send command wins; the file earlier versions shared goes.
+    p.send_command = "/usr/sbin/sendmail -t -oi";
+    EXPECT_EQ(mailsys::HandOffCommand(p, "", true), "/usr/sbin/sendmail -t -oi");
+    WriteText(mailsys::MsmtpConfigPath(), "old");
+    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+    EXPECT_FALSE(FileExists(mailsys::MsmtpConfigPath()));
 
     // An unprotected connection to another machine is never configured.
     p.send_command.clear();
     p.account = Account("smtp.example.jp", 25, SmtpSecurity::None, "taro");
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
-    EXPECT_FALSE(FileExists(path));
+    mailsys::HandOffConfig config;
+    EXPECT_EQ(config.Write(p), EINVAL);
     EXPECT_FALSE(mailsys::UsesAccount(p));
 }
 
@@ -336,9 +357,8 @@ TEST(AccountDelivery, PasswordFromTheKeyringReachesMsmtpAndNoFile)
     EXPECT_EQ(m["body_hex"], Hex("\x82\xA0\xF8\x9F"));
     EXPECT_TRUE(a.home.NewMail().empty());
     EXPECT_EQ(Files(a.home.sent + "/cur").size(), 1u);
-    struct stat st;
-    ASSERT_EQ(stat((a.home.root + "/config/tegamiya-mail/msmtprc").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // Its configuration went with the hand-off.
+    EXPECT_TRUE(Files(mailsys::HandOffConfigFolder()).empty());
     // The keyring's own file is there, encrypted; nothing holds the password.
     EXPECT_TRUE(FileExists(a.home.root + "/data/keyrings/login.keyring"));
     EXPECT_FALSE(AnyFileHolds(a.home.root, AccountHome::kPassword));
