@@ -33,6 +33,9 @@ mailsys::SmtpAccount Account(const std::string &server, int port, SmtpSecurity s
     return a;
 }
 
+const std::string kLabels = std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + ".";
+const std::string kName253 = kLabels + std::string(61, 'd'), kName254 = kLabels + std::string(62, 'd');
+
 struct CheckCase {
     const char *server;
     int port;
@@ -70,7 +73,16 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"128.0.0.1", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
                       CheckCase{"smtp.example.jp", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
                       CheckCase{"localhost.example.jp", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
-                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\nro", AccountProblem::BadUser}),
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\nro", AccountProblem::BadUser},
+                      // What msmtp's configuration cannot carry: control characters, text that is not UTF-8.
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\rro", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\x7Fro", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "\x8E\x52", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "CORP\\taro \"#1\" \xE5\xB1\xB1",
+                                AccountProblem::None},
+                      // The longest server name, and one more.
+                      CheckCase{kName253.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::None},
+                      CheckCase{kName254.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::BadServer}),
     [](const auto &info) { return std::to_string(info.index); });
 
 TEST(Account, ProfileKeepsTheAccountAndNoPassword)
@@ -362,6 +374,44 @@ TEST(AccountDelivery, PasswordFromTheKeyringReachesMsmtpAndNoFile)
     // The keyring's own file is there, encrypted; nothing holds the password.
     EXPECT_TRUE(FileExists(a.home.root + "/data/keyrings/login.keyring"));
     EXPECT_FALSE(AnyFileHolds(a.home.root, AccountHome::kPassword));
+}
+
+// Logins msmtp would read otherwise than written reach the server byte for
+// byte (the real msmtp against the test server, which logs what arrived);
+// a user name of 256 bytes is accepted, 257 refused.
+TEST(AccountDelivery, AwkwardLoginsArriveUnchanged)
+{
+    AccountHome a;
+    NoKeyring(a.home.root);
+    mailsys::Profile p;
+    ASSERT_EQ(mailsys::LoadProfile(&p), mailsys::ProfileLoad::Ok);
+    const std::string logins[] = {
+        "CORP\\taro", "CORP\\", "ta\"ro", "\"taro\"", " taro ", "taro #1", "#taro", "\xE5\xB1\xB1\xE7\x94\xB0",
+        "\tta", std::string(256, 'u'),
+    };
+    std::string expected;
+    for (const std::string &login : logins) {
+        p.account.user = login;
+        if (login[0] == '\t') {  // a control character: refused, never handed on
+            EXPECT_EQ(mailsys::CheckAccount(p.account), AccountProblem::BadUser);
+            continue;
+        }
+        ASSERT_EQ(mailsys::CheckAccount(p.account), AccountProblem::None) << login;
+        std::string file;
+        ASSERT_EQ(mailsys::DeliverToMaildir(p.outbox, "To: x@example.com\r\n\r\nhi\r\n", &file), 0);
+        EXPECT_EQ(mailsys::HandOffQueued(p, {mailsys::Credentials::Given, "wrong"}, file),
+                  mailsys::HandOffResult::Failed) << login;
+        expected += Hex(login) + "\n";
+    }
+    EXPECT_EQ(a.server->LoginsHex(), expected);
+    p.account.user = std::string(257, 'u');
+    EXPECT_EQ(mailsys::CheckAccount(p.account), AccountProblem::BadUser);
+    // The right login at last: the mail goes out.
+    p.account.user = "taro";
+    std::string file;
+    ASSERT_EQ(mailsys::DeliverToMaildir(p.outbox, "To: x@example.com\r\n\r\nhi\r\n", &file), 0);
+    EXPECT_EQ(mailsys::HandOffQueued(p, {mailsys::Credentials::Given, AccountHome::kPassword}, file),
+              mailsys::HandOffResult::Sent);
 }
 
 TEST(AccountDelivery, WrongPasswordFailsAndMovesTheMailToFailed)
