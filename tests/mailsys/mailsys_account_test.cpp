@@ -406,8 +406,15 @@ TEST(AccountDelivery, AwkwardLoginsArriveUnchanged)
     EXPECT_EQ(a.server->LoginsHex(), expected);
     p.account.user = std::string(257, 'u');
     EXPECT_EQ(mailsys::CheckAccount(p.account), AccountProblem::BadUser);
-    // The right login at last: the mail goes out.
+    // A CA file msmtp would read otherwise is refused; one whose path holds
+    // a blank, '#' and '"' is trusted as named. The right login: it goes out.
     p.account.user = "taro";
+    for (const char *ca : {"cert.pem", "~/cert.pem"}) {
+        p.account.ca_file = ca;
+        EXPECT_EQ(mailsys::CheckAccount(p.account), AccountProblem::BadCaFile) << ca;
+    }
+    p.account.ca_file = a.home.root + "/my \"ca\" #1.pem";
+    ASSERT_EQ(link(a.cert.cert.c_str(), p.account.ca_file.c_str()), 0);
     std::string file;
     ASSERT_EQ(mailsys::DeliverToMaildir(p.outbox, "To: x@example.com\r\n\r\nhi\r\n", &file), 0);
     EXPECT_EQ(mailsys::HandOffQueued(p, {mailsys::Credentials::Given, AccountHome::kPassword}, file),
