@@ -146,11 +146,13 @@ wxString AccountProblemMessage(AccountProblem problem, const UiText &T)
     case AccountProblem::UnprotectedRemote:
         return T("Without encryption only a server on this computer can be used.");
     case AccountProblem::BadUser:
-        return T("The user name is not valid.");
+        return T("The user name may not hold line breaks, tabs or other control characters, nor be longer "
+                 "than 256 bytes.");
     case AccountProblem::BadCaFile:
         break;
     }
-    return T("The certificate file named in the profile cannot be read.");
+    return T("The certificate file named in the profile cannot be read (give its whole path, beginning "
+             "with /).");
 }
 
 AccountDialog::AccountDialog(wxWindow *parent, const Profile &profile, Mode mode, bool keyring, bool password_saved,

@@ -51,7 +51,10 @@ public:
     const char *data() const { return m_page ? m_page : ""; }
     size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
-    bool operator==(const std::string &text) const { return text.size() == m_size && text.compare(0, m_size, data(), m_size) == 0; }
+    bool operator==(const std::string &text) const
+    {
+        return text.size() == m_size && text.compare(0, m_size, data(), m_size) == 0;
+    }
 
     // Replaces the text; the old bytes are overwritten first.
     void Assign(const char *text, size_t size);
