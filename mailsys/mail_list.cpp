@@ -249,7 +249,7 @@ bool ReadHeaderBlock(const std::string &path, std::string *out)
 std::vector<MailRow> MailListCache::List(const std::string &maildir, bool with_cur)
 {
     std::vector<MailRow> rows;
-    std::unordered_map<std::string, Entry> seen;
+    ++m_generation;
     for (const char *sub : {"new", "cur"}) {
         if (!with_cur && sub[0] == 'c')
             continue;
@@ -261,33 +261,31 @@ std::vector<MailRow> MailListCache::List(const std::string &maildir, bool with_c
             struct stat st;
             if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
                 continue;
-            Entry key;
-            key.size = static_cast<unsigned long long>(st.st_size);
-            key.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-            key.inode = st.st_ino;
-            std::string id = name.substr(0, name.find(':'));
-            auto old = m_entries.find(id);
-            if (old != m_entries.end() && old->second.size == key.size && old->second.mtime_ns == key.mtime_ns &&
-                old->second.inode == key.inode) {
-                key.row = std::move(old->second.row);
-            } else {
-                key.row.id = id;
-                key.row.size = key.size;
+            auto size = static_cast<unsigned long long>(st.st_size);
+            long long mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+            Entry &e = m_entries[name.substr(0, name.find(':'))];
+            if (e.generation == 0 || e.size != size || e.mtime_ns != mtime_ns || e.inode != st.st_ino) {
+                e.size = size;
+                e.mtime_ns = mtime_ns;
+                e.inode = st.st_ino;
+                e.row = MailRow();
+                e.row.id = name.substr(0, name.find(':'));
+                e.row.size = size;
                 std::string header;
                 ++m_reads;
                 if (ReadHeaderBlock(path, &header))
                     if (GMimeMessage *m = ParseBytes(header)) {
-                        Summarise(m, false, &key.row);
+                        Summarise(m, false, &e.row);
                         g_object_unref(m);
                     }
             }
-            key.row.path = path;
-            rows.push_back(key.row);
-            seen[id] = std::move(key);
+            e.generation = m_generation;
+            e.row.path = std::move(path);
+            rows.push_back(e.row);
         }
     }
     // Mail gone from the folder is forgotten.
-    m_entries = std::move(seen);
+    std::erase_if(m_entries, [this](const auto &e) { return e.second.generation != m_generation; });
     std::stable_sort(rows.begin(), rows.end(), [](const MailRow &a, const MailRow &b) {
         return a.date != b.date ? a.date < b.date : a.id < b.id;
     });

@@ -55,9 +55,11 @@ private:
         unsigned long long size = 0;
         long long mtime_ns = 0;
         ino_t inode = 0;
+        unsigned generation = 0;  // the listing that last saw the file
         MailRow row;
     };
     std::unordered_map<std::string, Entry> m_entries;  // by unique name
+    unsigned m_generation = 0;
     size_t m_reads = 0;
 };
 
