@@ -52,8 +52,7 @@ bool Readable(int fd, int ms)
 // Asks the listening process to come forward; true once it said it did.
 bool AskToRaise(int fd, int ms)
 {
-    if (send(fd, kRaise, sizeof kRaise - 1, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof kRaise - 1))
-        return false;
+    send(fd, kRaise, sizeof kRaise - 1, MSG_NOSIGNAL);
     char answer[8] = {};
     return Readable(fd, ms) && read(fd, answer, sizeof answer - 1) > 0 && strcmp(answer, kDone) == 0;
 }
@@ -136,13 +135,12 @@ int SingleInstance::OnConnection(int fd, unsigned, void *self)
     int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0)
         return G_SOURCE_CONTINUE;
-    // A start that connects says what it wants at once; anything else is
-    // not waited for long.
-    char request[16] = {};
-    if (Readable(client, 1000) && read(client, request, sizeof request - 1) > 0 && strcmp(request, kRaise) == 0) {
-        instance->m_raise();
-        send(client, kDone, sizeof kDone - 1, MSG_NOSIGNAL);
-    }
+    // Only the user's own programs reach the socket (the runtime folder is
+    // theirs alone), and a connection means one thing: a later start. It is
+    // answered at once, whatever it wrote, so that a start that was slow
+    // to write (a busy machine) still brings the window forward.
+    instance->m_raise();
+    send(client, kDone, sizeof kDone - 1, MSG_NOSIGNAL);
     close(client);
     return G_SOURCE_CONTINUE;
 }

@@ -4,6 +4,7 @@
 #include "../support/child_process.h"
 #include "test_support.h"
 
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -11,27 +12,40 @@ using namespace mailsys_test;
 
 namespace {
 
-// Visible windows of a process titled as the outbox window.
+// Visible windows of a process titled as the outbox window. xdotool dies
+// of an X error when a window it looks at goes away meanwhile (other
+// programs' windows on the display): it is asked again then.
 int Windows(pid_t pid, bool only_visible = true)
 {
     std::string cmd = "xdotool search --all " + std::string(only_visible ? "--onlyvisible " : "") +
-                      "--pid " + std::to_string(pid) + " --name '^Outbox - Tegamiya mail$' 2>/dev/null";
-    FILE *p = popen(cmd.c_str(), "r");
-    int n = 0;
-    char line[64];
-    while (p && fgets(line, sizeof line, p))
-        ++n;
-    if (p)
+                      "--pid " + std::to_string(pid) + " --name '^Outbox - Tegamiya mail$' 2>&1";
+    for (;;) {
+        FILE *p = popen(cmd.c_str(), "r");
+        if (!p)
+            return -1;
+        int n = 0;
+        bool error = false;
+        char line[256];
+        while (fgets(line, sizeof line, p)) {
+            ++n;
+            error = error || strspn(line, "0123456789") + 1 != strlen(line);  // not a window number
+        }
         pclose(p);
-    return n;
+        if (!error)
+            return n;
+    }
 }
 
 bool WaitUntil(const std::function<bool()> &done, int seconds = 60)
 {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done() && std::chrono::steady_clock::now() < until)
+    for (;;) {
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return done();
+    }
 }
 
 class Outbox {
@@ -78,7 +92,8 @@ TEST(OutboxInstance, ALaterStartBringsTheFirstWindowForward)
     {
         Outbox first;
         ASSERT_TRUE(WaitUntil([&] { return Windows(first.pid) == 1; }));
-        ASSERT_EQ(system(("xdotool search --pid " + std::to_string(first.pid) +
+        // --all: this process's window only, not every outbox window on the display.
+        ASSERT_EQ(system(("xdotool search --all --pid " + std::to_string(first.pid) +
                           " --name '^Outbox - Tegamiya mail$' windowunmap --sync %@ >/dev/null 2>&1")
                              .c_str()),
                   0);
