@@ -2,6 +2,7 @@
 // installed beside Tegamiya (its "OE" button starts it).
 #include "account_dialog.h"
 #include "outbox_frame.h"
+#include "outbox_send.h"
 #include "single_instance.h"
 #include "ui_text.h"
 
@@ -11,6 +12,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
@@ -96,4 +98,12 @@ private:
 
 }  // namespace
 
-wxIMPLEMENT_APP(OutboxApp);
+wxIMPLEMENT_APP_NO_MAIN(OutboxApp);
+
+int main(int argc, char **argv)
+{
+    // --send: what waits goes out without a window (nor a display).
+    if (argc == 2 && strcmp(argv[1], "--send") == 0)
+        return mailsys::RunSendMode(stdout, stderr);
+    return wxEntry(argc, argv);
+}

@@ -14,6 +14,8 @@
 #include "profile.h"
 #include "smtp_probe.h"
 
+#include <future>
+
 using namespace mailsys_test;
 using mailsys::AccountProblem;
 using mailsys::ProbeFailure;
@@ -43,6 +45,13 @@ struct CheckCase {
 
 class AccountCheck : public ::testing::TestWithParam<CheckCase> {};
 
+// Server names at DNS's limits: 253 characters in all, 63 in a label.
+const std::string kName253 = std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
+                             std::string(61, 'd');
+const std::string kName254 = kName253 + "d";
+const std::string kLabel63 = std::string(63, 'a') + ".example.jp";
+const std::string kLabel64 = std::string(64, 'a') + ".example.jp";
+
 TEST_P(AccountCheck, JudgesTheAccount)
 {
     const CheckCase &c = GetParam();
@@ -57,6 +66,10 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"smtp example", 587, SmtpSecurity::StartTls, "", AccountProblem::BadServer},
                       CheckCase{"-smtp.example", 587, SmtpSecurity::Tls, "", AccountProblem::BadServer},
                       CheckCase{"2001:db8::1", 465, SmtpSecurity::Tls, "", AccountProblem::None},
+                      CheckCase{kName253.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::None},
+                      CheckCase{kName254.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::BadServer},
+                      CheckCase{kLabel63.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::None},
+                      CheckCase{kLabel64.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::BadServer},
                       // Ports at and beyond both ends.
                       CheckCase{"smtp.example.jp", 0, SmtpSecurity::Tls, "", AccountProblem::BadPort},
                       CheckCase{"smtp.example.jp", 1, SmtpSecurity::Tls, "", AccountProblem::None},
@@ -70,7 +83,13 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"128.0.0.1", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
                       CheckCase{"smtp.example.jp", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
                       CheckCase{"localhost.example.jp", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
-                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\nro", AccountProblem::BadUser}),
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\nro", AccountProblem::BadUser},
+                      // What msmtp's configuration cannot carry: control characters, text that is not UTF-8.
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\rro", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\x7Fro", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "\x8E\x52", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "CORP\\taro \"#1\" \xE5\xB1\xB1",
+                                AccountProblem::None}),
     [](const auto &info) { return std::to_string(info.index); });
 
 TEST(Account, ProfileKeepsTheAccountAndNoPassword)
@@ -96,13 +115,16 @@ TEST(Account, MsmtpConfigurationFollowsTheProfile)
     TempHome home;
     mailsys::Profile p;
     ASSERT_EQ(mailsys::LoadProfile(&p), mailsys::ProfileLoad::Ok);
-    std::string path = mailsys::MsmtpConfigPath();
-    EXPECT_EQ(path, home.root + "/config/tegamiya-mail/msmtprc");
+    std::string folder = mailsys::HandOffConfigFolder();
+    EXPECT_EQ(folder, home.root + "/config/tegamiya-mail/handoff");
 
     // No account: no file, and mail waits.
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
-    EXPECT_FALSE(FileExists(path));
-    EXPECT_EQ(mailsys::HandOffCommand(p, false), "");
+    {
+        mailsys::HandOffConfig none;
+        EXPECT_EQ(none.Write(p), EINVAL);
+        EXPECT_EQ(none.Path(), "");
+        EXPECT_EQ(mailsys::HandOffCommand(p, none.Path(), false), "");
+    }
 
     struct {
         SmtpSecurity security;
@@ -111,34 +133,52 @@ TEST(Account, MsmtpConfigurationFollowsTheProfile)
                  {SmtpSecurity::Tls, "tls on\n", "tls_starttls off\n", "auth on\n"},
                  // msmtp logs in without TLS only with a method named.
                  {SmtpSecurity::None, "tls off\n", "tls_starttls off\n", "auth plain\n"}};
+    std::string path;
     for (const auto &k : kinds) {
         p.account = Account("127.0.0.1", 2525, k.security, "ta\"ro");
-        ASSERT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+        mailsys::HandOffConfig config;
+        ASSERT_EQ(config.Write(p), 0);
+        path = config.Path();
+        EXPECT_EQ(path.rfind(folder + "/", 0), 0u) << path;
+        EXPECT_EQ(path.substr(path.size() - 7), "msmtprc");  // what msmtp's AppArmor profile lets it read
         std::string text = ReadText(path);
         EXPECT_NE(text.find(k.tls), std::string::npos) << text;
         EXPECT_NE(text.find(k.starttls), std::string::npos) << text;
-        EXPECT_NE(text.find("host 127.0.0.1\nport 2525\nfrom taro@example.jp\n"), std::string::npos) << text;
-        EXPECT_NE(text.find(std::string(k.auth) + "user \"ta\\\"ro\"\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("host \"127.0.0.1\"\nport 2525\nfrom \"taro@example.jp\"\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string(k.auth) + "user \"ta\"ro\"\n"), std::string::npos) << text;
         EXPECT_NE(text.find("tls_trust_file system\n"), std::string::npos) << text;
         EXPECT_EQ(text.find("\npassword"), std::string::npos);
         struct stat st;
         ASSERT_EQ(stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
+        ASSERT_EQ(stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(mailsys::HandOffCommand(p, path, false), "msmtp -C '" + path + "' -t");
+        EXPECT_EQ(mailsys::HandOffCommand(p, path, true), "msmtp -C '" + path + "' -t --passwordeval='cat <&3'");
     }
-    EXPECT_EQ(mailsys::HandOffCommand(p, false), "msmtp -C '" + path + "' -t");
-    EXPECT_EQ(mailsys::HandOffCommand(p, true), "msmtp -C '" + path + "' -t --passwordeval='cat <&3'");
-
-    // A hand-written send command wins, and the account's file goes.
-    p.send_command = "/usr/sbin/sendmail -t -oi";
-    EXPECT_EQ(mailsys::HandOffCommand(p, true), "/usr/sbin/sendmail -t -oi");
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+    // Each hand-off's file goes with it.
     EXPECT_FALSE(FileExists(path));
+    EXPECT_TRUE(Files(folder).empty());
+    // A file a process that died left (no such pid) goes at the next hand-off.
+    WriteText(folder + "/999999999.1-abcdef.msmtprc", "x");
+    {
+        mailsys::HandOffConfig config;
+        ASSERT_EQ(config.Write(p), 0);
+        EXPECT_EQ(Files(folder).size(), 1u);
+    }
+
+    // A hand-written send command wins; the file earlier versions shared goes.
+    p.send_command = "/usr/sbin/sendmail -t -oi";
+    EXPECT_EQ(mailsys::HandOffCommand(p, "", true), "/usr/sbin/sendmail -t -oi");
+    WriteText(mailsys::MsmtpConfigPath(), "old");
+    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+    EXPECT_FALSE(FileExists(mailsys::MsmtpConfigPath()));
 
     // An unprotected connection to another machine is never configured.
     p.send_command.clear();
     p.account = Account("smtp.example.jp", 25, SmtpSecurity::None, "taro");
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
-    EXPECT_FALSE(FileExists(path));
+    mailsys::HandOffConfig config;
+    EXPECT_EQ(config.Write(p), EINVAL);
     EXPECT_FALSE(mailsys::UsesAccount(p));
 }
 
@@ -283,12 +323,124 @@ TEST_F(Probe, TellsEachFailureApart)
          ProbeFailure::NameResolution},
     };
     for (const auto &c : cases) {
-        mailsys::ProbeResult r = mailsys::ProbeAccount(c.account, c.password, 20);
+        mailsys::ProbeResult r = mailsys::ProbeAccount(c.account, c.password, std::chrono::seconds(20));
         EXPECT_EQ(r.failure, c.expected) << c.what << ": " << r.detail;
     }
     // The server saw exactly the logins tried.
     EXPECT_EQ(s_servers["starttls"]->AuthLog(), "PLAIN taro ok\nPLAIN taro bad\n");
     EXPECT_EQ(s_servers["login"]->AuthLog(), "LOGIN taro ok\nLOGIN jiro bad\n");
+}
+
+// Servers that answer as no sound server does, one scenario each
+// (smtp_script_server.py); the login that works is taro / secret-1.
+TEST(ProbeScript, ReadsTheServerAsItSpeaks)
+{
+    TempHome home;
+    TestCertificate cert(home.root);
+    ASSERT_TRUE(cert.ok);
+    struct {
+        const char *scenario;
+        SmtpSecurity security;
+        ProbeFailure expected;
+    } cases[] = {
+        {"lowercase", SmtpSecurity::None, ProbeFailure::None},  // "250-auth plain login"
+        {"bare", SmtpSecurity::None, ProbeFailure::None},       // "220", "250", "235" without text
+        {"drop", SmtpSecurity::None, ProbeFailure::Broken},     // closed at the login: no wrong password
+        // "250 AUTH PLAIN" and "235" sent in clear after the STARTTLS answer
+        // would pass for the answers to EHLO and AUTH inside TLS: the login
+        // would seem accepted where the server refuses it.
+        {"inject", SmtpSecurity::StartTls, ProbeFailure::Authentication},
+    };
+    for (const auto &c : cases) {
+        ScriptServer server(cert, c.scenario);
+        ASSERT_GT(server.port, 0) << c.scenario;
+        mailsys::ProbeResult r = mailsys::ProbeAccount(
+            Account("127.0.0.1", server.port, c.security, "taro", c.security == SmtpSecurity::None ? "" : cert.cert),
+            "secret-1");
+        EXPECT_EQ(r.failure, c.expected) << c.scenario << ": " << r.detail;
+    }
+}
+
+// Servers that stop talking: the test ends at its deadline, or at once when
+// stopped, whatever it waits for.
+TEST(ProbeDeadline, EveryWaitEndsAtTheDeadlineOrAtAStop)
+{
+    using namespace std::chrono;
+    TempHome home;
+    TestCertificate cert(home.root);
+    ASSERT_TRUE(cert.ok);
+    struct {
+        const char *what, *scenario;
+        SmtpSecurity security;
+        bool stop;
+        ProbeFailure expected;
+    } cases[] = {
+        {"never greets", "silent", SmtpSecurity::StartTls, false, ProbeFailure::Timeout},
+        {"TLS port that never answers the hello", "silent", SmtpSecurity::Tls, false, ProbeFailure::Timeout},
+        {"stalls in the middle of the handshake", "stall", SmtpSecurity::StartTls, false, ProbeFailure::Timeout},
+        {"stopped while waiting for the greeting", "silent", SmtpSecurity::StartTls, true, ProbeFailure::Stopped},
+        {"stopped in the handshake", "stall", SmtpSecurity::StartTls, true, ProbeFailure::Stopped},
+    };
+    for (const auto &c : cases) {
+        ScriptServer server(cert, c.scenario);
+        ASSERT_GT(server.port, 0) << c.what;
+        // Stopped, the deadline is far: only the stop can end the test in time.
+        milliseconds deadline = c.stop ? milliseconds(minutes(10)) : milliseconds(1500);
+        mailsys::ProbeStop stop;
+        auto account = Account("127.0.0.1", server.port, c.security, "taro", cert.cert);
+        auto start = steady_clock::now();
+        auto probe = std::async(std::launch::async,
+                                [&] { return mailsys::ProbeAccount(account, "secret-1", deadline, &stop); });
+        if (c.stop) {
+            EXPECT_TRUE(server.Said("accepted")) << c.what;
+            stop.Stop();
+        }
+        ASSERT_EQ(probe.wait_for(minutes(2)), std::future_status::ready) << c.what;
+        mailsys::ProbeResult r = probe.get();
+        EXPECT_EQ(r.failure, c.expected) << c.what << ": " << r.detail;
+        if (!c.stop) {
+            EXPECT_GE(steady_clock::now() - start, deadline) << c.what;
+        }
+    }
+}
+
+// The connection test trusts what msmtp trusts: the account's CA file alone
+// when it names one (tls_trust_file takes the place of the system's
+// certificates), else the system's certificates.
+TEST(ProbeTrust, TheCaFileReplacesTheSystemsCertificates)
+{
+    TempHome home;
+    TestCa system_ca(home.root, "system"), own_ca(home.root, "own");
+    TestCertificate public_cert(system_ca), own_cert(own_ca);
+    ASSERT_TRUE(public_cert.ok && own_cert.ok);
+    std::string public_folder = home.root + "/public", own_folder = home.root + "/own";
+    mkdir(public_folder.c_str(), 0700);
+    mkdir(own_folder.c_str(), 0700);
+    AccountServer public_server(public_folder, public_cert, "taro", "secret-1", "tls");
+    AccountServer own_server(own_folder, own_cert, "taro", "secret-1", "tls");
+    ASSERT_GT(public_server.port, 0);
+    ASSERT_GT(own_server.port, 0);
+    std::string no_certificate = home.root + "/empty.pem";
+    WriteText(no_certificate, "not a certificate\n");
+    mailsys::SetSystemTrustForTesting(system_ca.cert);  // the system's store, as far as the test goes
+    struct {
+        const char *what;
+        int port;
+        std::string ca_file;
+        ProbeFailure expected;
+    } cases[] = {
+        {"the system's, no file", public_server.port, "", ProbeFailure::None},
+        {"the system's, the file of another CA", public_server.port, own_ca.cert, ProbeFailure::TlsCertificate},
+        {"own CA, its file", own_server.port, own_ca.cert, ProbeFailure::None},
+        {"own CA, no file", own_server.port, "", ProbeFailure::TlsCertificate},
+        {"own CA, a file without certificates", own_server.port, no_certificate, ProbeFailure::TlsCertificate},
+    };
+    for (const auto &c : cases) {
+        mailsys::ProbeResult r =
+            mailsys::ProbeAccount(Account("127.0.0.1", c.port, SmtpSecurity::Tls, "taro", c.ca_file), "secret-1");
+        EXPECT_EQ(r.failure, c.expected) << c.what << ": " << r.detail;
+    }
+    mailsys::SetSystemTrustForTesting("");
 }
 
 // A home with a profile whose account is the test server's.
@@ -336,12 +488,52 @@ TEST(AccountDelivery, PasswordFromTheKeyringReachesMsmtpAndNoFile)
     EXPECT_EQ(m["body_hex"], Hex("\x82\xA0\xF8\x9F"));
     EXPECT_TRUE(a.home.NewMail().empty());
     EXPECT_EQ(Files(a.home.sent + "/cur").size(), 1u);
-    struct stat st;
-    ASSERT_EQ(stat((a.home.root + "/config/tegamiya-mail/msmtprc").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // Its configuration went with the hand-off.
+    EXPECT_TRUE(Files(mailsys::HandOffConfigFolder()).empty());
     // The keyring's own file is there, encrypted; nothing holds the password.
     EXPECT_TRUE(FileExists(a.home.root + "/data/keyrings/login.keyring"));
     EXPECT_FALSE(AnyFileHolds(a.home.root, AccountHome::kPassword));
+}
+
+// Logins msmtp would read otherwise than written reach the server byte for
+// byte (the real msmtp against the test server, which logs what arrived);
+// a user name of 256 bytes is accepted, 257 refused.
+TEST(AccountDelivery, AwkwardLoginsArriveUnchanged)
+{
+    AccountHome a;
+    NoKeyring(a.home.root);
+    mailsys::Profile p;
+    ASSERT_EQ(mailsys::LoadProfile(&p), mailsys::ProfileLoad::Ok);
+    const std::string logins[] = {
+        "CORP\\taro", "CORP\\", "ta\"ro", "\"taro\"", " taro ", "taro #1", "#taro", "\xE5\xB1\xB1\xE7\x94\xB0",
+        std::string(256, 'u'),
+    };
+    std::string expected;
+    for (const std::string &login : logins) {
+        p.account.user = login;
+        ASSERT_EQ(mailsys::CheckAccount(p.account), AccountProblem::None) << login;
+        std::string file;
+        ASSERT_EQ(mailsys::DeliverToMaildir(p.outbox, "To: x@example.com\r\n\r\nhi\r\n", &file), 0);
+        EXPECT_EQ(mailsys::HandOffQueued(p, {mailsys::Credentials::Given, "wrong"}, file),
+                  mailsys::HandOffResult::Failed) << login;
+        expected += Hex(login) + "\n";
+    }
+    EXPECT_EQ(a.server->LoginsHex(), expected);
+    p.account.user = std::string(257, 'u');
+    EXPECT_EQ(mailsys::CheckAccount(p.account), AccountProblem::BadUser);
+    // A CA file msmtp would read otherwise is refused; one whose path holds
+    // a blank, '#' and '"' is trusted as named. The right login: it goes out.
+    p.account.user = "taro";
+    for (const char *ca : {"cert.pem", "~/cert.pem"}) {
+        p.account.ca_file = ca;
+        EXPECT_EQ(mailsys::CheckAccount(p.account), AccountProblem::BadCaFile) << ca;
+    }
+    p.account.ca_file = a.home.root + "/my \"ca\" #1.pem";
+    ASSERT_EQ(link(a.cert.cert.c_str(), p.account.ca_file.c_str()), 0);
+    std::string file;
+    ASSERT_EQ(mailsys::DeliverToMaildir(p.outbox, "To: x@example.com\r\n\r\nhi\r\n", &file), 0);
+    EXPECT_EQ(mailsys::HandOffQueued(p, {mailsys::Credentials::Given, AccountHome::kPassword}, file),
+              mailsys::HandOffResult::Sent);
 }
 
 TEST(AccountDelivery, WrongPasswordFailsAndMovesTheMailToFailed)
