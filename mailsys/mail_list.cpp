@@ -7,8 +7,11 @@
 #include <gmime/gmime.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace mailsys {
 
@@ -94,6 +97,17 @@ GMimeMessage *ParseFile(const std::string &path)
     return message;
 }
 
+GMimeMessage *ParseBytes(const std::string &bytes)
+{
+    EnsureGMime();
+    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size());
+    GMimeParser *parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage *message = g_mime_parser_construct_message(parser, nullptr);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    return message;
+}
+
 std::string Addresses(GMimeMessage *m, GMimeAddressType type)
 {
     InternetAddressList *list = g_mime_message_get_addresses(m, type);
@@ -141,6 +155,24 @@ void VisitPart(GMimeObject *, GMimeObject *part, gpointer data)
     }
 }
 
+// Fills a row from a parsed mail. From the header block alone, a multipart
+// mail's attachment names are not known.
+void Summarise(GMimeMessage *m, bool whole, MailRow *row)
+{
+    GDateTime *date = g_mime_message_get_date(m);
+    row->date = date ? static_cast<time_t>(g_date_time_to_unix(date)) : 0;
+    row->to = Addresses(m, GMIME_ADDRESS_TYPE_TO);
+    row->subject = DecodeHeaderText(RawHeader(GMIME_OBJECT(m), "Subject"));
+    row->attachments.clear();
+    row->attachments_known = whole || !GMIME_IS_MULTIPART(g_mime_message_get_mime_part(m));
+    if (!row->attachments_known)
+        return;
+    Walk walk;
+    g_mime_message_foreach(m, VisitPart, &walk);
+    for (const auto &a : walk.attachments)
+        row->attachments += (row->attachments.empty() ? "" : ", ") + a;
+}
+
 }  // namespace
 
 std::string DecodeHeaderText(const std::string &raw)
@@ -182,9 +214,42 @@ std::string DecodeHeaderText(const std::string &raw)
     return out + pending_space;
 }
 
-std::vector<MailRow> ListMaildir(const std::string &maildir, bool with_cur)
+bool ReadHeaderBlock(const std::string &path, std::string *out)
+{
+    constexpr size_t kMaxHeader = 1 << 20;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    out->clear();
+    char buf[8192];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        // A blank line may straddle two reads: look back over the seam.
+        size_t from = out->size() < 2 ? 0 : out->size() - 2;
+        out->append(buf, static_cast<size_t>(n));
+        if ((*out)[0] == '\n' || out->compare(0, 2, "\r\n") == 0) {
+            out->clear();  // no headers at all
+            break;
+        }
+        size_t lf = out->find("\n\n", from), crlf = out->find("\n\r\n", from);
+        size_t end = std::min(lf == std::string::npos ? lf : lf + 2, crlf == std::string::npos ? crlf : crlf + 3);
+        if (end != std::string::npos || out->size() >= kMaxHeader) {
+            out->resize(std::min(end, kMaxHeader));
+            break;
+        }
+    }
+    close(fd);
+    return true;
+}
+
+std::vector<MailRow> MailListCache::List(const std::string &maildir, bool with_cur)
 {
     std::vector<MailRow> rows;
+    ++m_generation;
     for (const char *sub : {"new", "cur"}) {
         if (!with_cur && sub[0] == 'c')
             continue;
@@ -192,30 +257,66 @@ std::vector<MailRow> ListMaildir(const std::string &maildir, bool with_cur)
         for (const auto &name : ListDir(dir)) {
             if (name.empty() || name[0] == '.')
                 continue;
-            MailRow row;
-            row.path = dir + "/" + name;
+            std::string path = dir + "/" + name;
             struct stat st;
-            if (stat(row.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
                 continue;
-            row.size = static_cast<unsigned long long>(st.st_size);
-            row.id = name.substr(0, name.find(':'));
-            if (GMimeMessage *m = ParseFile(row.path)) {
-                GDateTime *date = g_mime_message_get_date(m);
-                row.date = date ? static_cast<time_t>(g_date_time_to_unix(date)) : 0;
-                row.to = Addresses(m, GMIME_ADDRESS_TYPE_TO);
-                row.subject = DecodeHeaderText(RawHeader(GMIME_OBJECT(m), "Subject"));
-                Walk walk;
-                g_mime_message_foreach(m, VisitPart, &walk);
-                for (const auto &a : walk.attachments)
-                    row.attachments += (row.attachments.empty() ? "" : ", ") + a;
-                g_object_unref(m);
+            auto size = static_cast<unsigned long long>(st.st_size);
+            long long mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+            Entry &e = m_entries[name.substr(0, name.find(':'))];
+            if (e.generation == 0 || e.size != size || e.mtime_ns != mtime_ns || e.inode != st.st_ino) {
+                e.size = size;
+                e.mtime_ns = mtime_ns;
+                e.inode = st.st_ino;
+                e.row = MailRow();
+                e.row.id = name.substr(0, name.find(':'));
+                e.row.size = size;
+                std::string header;
+                ++m_reads;
+                if (ReadHeaderBlock(path, &header))
+                    if (GMimeMessage *m = ParseBytes(header)) {
+                        Summarise(m, false, &e.row);
+                        g_object_unref(m);
+                    }
             }
-            rows.push_back(std::move(row));
+            e.generation = m_generation;
+            e.row.path = std::move(path);
+            rows.push_back(e.row);
         }
     }
+    // Mail gone from the folder is forgotten.
+    std::erase_if(m_entries, [this](const auto &e) { return e.second.generation != m_generation; });
     std::stable_sort(rows.begin(), rows.end(), [](const MailRow &a, const MailRow &b) {
         return a.date != b.date ? a.date < b.date : a.id < b.id;
     });
+    return rows;
+}
+
+void MailListCache::ReadAttachments(MailRow *row)
+{
+    if (row->attachments_known)
+        return;
+    ++m_reads;
+    if (GMimeMessage *m = ParseFile(row->path)) {
+        Summarise(m, true, row);
+        g_object_unref(m);
+    }
+    row->attachments_known = true;
+    // Kept for the file this row was listed from; a file changed since is
+    // read again at the next listing anyway.
+    auto it = m_entries.find(row->id);
+    if (it != m_entries.end() && it->second.row.path == row->path) {
+        it->second.row.attachments = row->attachments;
+        it->second.row.attachments_known = true;
+    }
+}
+
+std::vector<MailRow> ListMaildir(const std::string &maildir, bool with_cur)
+{
+    MailListCache cache;
+    std::vector<MailRow> rows = cache.List(maildir, with_cur);
+    for (MailRow &row : rows)
+        cache.ReadAttachments(&row);
     return rows;
 }
 

@@ -4,6 +4,8 @@
 
 #include <ctime>
 #include <string>
+#include <sys/types.h>
+#include <unordered_map>
 #include <vector>
 
 namespace mailsys {
@@ -16,6 +18,9 @@ struct MailRow {
     std::string subject;      // UTF-8; Shift_JIS words decoded as CP932, pictographs in the private-use area
     unsigned long long size = 0;  // bytes of the file
     std::string attachments;  // UTF-8 file names joined by ", "; empty: none
+    // False while the names of a multipart mail's attachments are not read
+    // yet (they lie between its parts, after the bodies: see MailListCache).
+    bool attachments_known = true;
     // Failed mail only (ListFolder fills them): why the hand-off failed, the
     // English phrase (empty: not known) and the send program's last word.
     std::string failure, failure_detail;
@@ -26,6 +31,43 @@ struct MailRow {
 // Sent: it is not waiting). A missing folder gives none; a file that is no
 // mail still gets a row (its name and size).
 std::vector<MailRow> ListMaildir(const std::string &maildir, bool with_cur = true);
+
+// The rows of one Maildir kept from one reading to the next, so that a
+// window can read the folder again whenever it is turned to. A mail is read
+// again only when its file changed (size, modification time or inode); a
+// mail renamed (new/ to cur/, other flags) keeps what was read. A new or
+// changed mail is read up to the end of its header block only: date, To,
+// subject, and for a mail of one part its attachment name. The attachment
+// names of a multipart mail need its whole file (each part's headers follow
+// the body before it), so they are read on demand, for the rows on screen.
+class MailListCache {
+public:
+    // As ListMaildir, but a multipart mail not read before comes with
+    // attachments_known false.
+    std::vector<MailRow> List(const std::string &maildir, bool with_cur = true);
+    // Reads a row's attachment names from its file and keeps them.
+    void ReadAttachments(MailRow *row);
+    // How many times a mail file was opened and read (headers or whole).
+    size_t Reads() const { return m_reads; }
+
+private:
+    struct Entry {
+        unsigned long long size = 0;
+        long long mtime_ns = 0;
+        ino_t inode = 0;
+        unsigned generation = 0;  // the listing that last saw the file
+        MailRow row;
+    };
+    std::unordered_map<std::string, Entry> m_entries;  // by unique name
+    unsigned m_generation = 0;
+    size_t m_reads = 0;
+};
+
+// The header block of a mail file, up to and with the blank line that ends
+// it (LF or CR LF line ends); the body is not read. Empty for a file that
+// starts with a blank line; a header block over 1 MiB is cut there. False
+// when the file cannot be opened.
+bool ReadHeaderBlock(const std::string &path, std::string *out);
 
 // Decodes a header value's RFC 2047 encoded words to UTF-8. Words labelled
 // Shift_JIS (or CP932, Windows-31J) are read as CP932, so that pictographs

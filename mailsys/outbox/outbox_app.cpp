@@ -3,13 +3,17 @@
 #include "account_dialog.h"
 #include "outbox_frame.h"
 #include "outbox_send.h"
+#include "single_instance.h"
 #include "ui_text.h"
 
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/msgdlg.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +33,8 @@ class OutboxApp : public wxApp {
 public:
     bool OnInit() override
     {
+        if (!OneWindowPerUser())
+            return true;  // OnRun ends at once
         mailsys::LoadPictographFont(ProgramDir() + "/Tegamiya.tte");
         mailsys::UiText T;
         mailsys::Profile profile;
@@ -52,6 +58,42 @@ public:
         frame->Show();
         return true;
     }
+
+    int OnRun() override { return m_instance ? wxApp::OnRun() : m_exit_code; }
+
+private:
+    // The first start shows the window; a later one brings that window (or
+    // the dialog in front of it) forward and ends. False: end this start.
+    bool OneWindowPerUser()
+    {
+        auto instance = std::make_unique<mailsys::SingleInstance>();
+        switch (instance->Claim()) {
+        case mailsys::SingleInstance::Start::First:
+            break;
+        case mailsys::SingleInstance::Start::HandedOver:
+            return false;
+        case mailsys::SingleInstance::Start::NoAnswer:
+            fprintf(stderr, "tegamiya-outbox: another outbox window is starting but does not answer\n");
+            m_exit_code = 1;
+            return false;
+        }
+        instance->Listen([] {
+            wxTopLevelWindow *front = nullptr;
+            for (wxWindow *w : wxTopLevelWindows) {
+                auto *top = dynamic_cast<wxTopLevelWindow *>(w);
+                auto *dialog = dynamic_cast<wxDialog *>(w);
+                if (top && (!front || (dialog && dialog->IsModal())))
+                    front = top;
+            }
+            if (front)
+                mailsys::PresentWindow(front);
+        });
+        m_instance = std::move(instance);
+        return true;
+    }
+
+    std::unique_ptr<mailsys::SingleInstance> m_instance;
+    int m_exit_code = 0;
 };
 
 }  // namespace

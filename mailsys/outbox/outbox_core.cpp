@@ -24,9 +24,11 @@ std::string FolderPath(const Profile &profile, OutboxFolder folder)
     return profile.outbox;
 }
 
-std::vector<MailRow> ListFolder(const Profile &profile, OutboxFolder folder)
+std::vector<MailRow> ListFolder(const Profile &profile, OutboxFolder folder, MailListCache *cache)
 {
-    std::vector<MailRow> rows = ListMaildir(FolderPath(profile, folder), folder != OutboxFolder::Waiting);
+    std::string maildir = FolderPath(profile, folder);
+    bool with_cur = folder != OutboxFolder::Waiting;
+    std::vector<MailRow> rows = cache ? cache->List(maildir, with_cur) : ListMaildir(maildir, with_cur);
     if (folder == OutboxFolder::Failed)
         for (MailRow &r : rows)
             ReadFailureReason(r.path, &r.failure, &r.failure_detail);

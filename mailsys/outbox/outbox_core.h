@@ -17,8 +17,10 @@ enum class OutboxFolder { Waiting, Failed, Sent };
 // The Maildir of a folder of the profile.
 std::string FolderPath(const Profile &profile, OutboxFolder folder);
 
-// The rows of a folder: waiting mail is the outbox's new/ only.
-std::vector<MailRow> ListFolder(const Profile &profile, OutboxFolder folder);
+// The rows of a folder: waiting mail is the outbox's new/ only. With a
+// cache (one per folder), only mail that changed since its last listing is
+// read, and a multipart mail's attachment names wait (MailListCache).
+std::vector<MailRow> ListFolder(const Profile &profile, OutboxFolder folder, MailListCache *cache = nullptr);
 
 // Told of each mail as it is sent; called on the sending thread.
 class SendSink {

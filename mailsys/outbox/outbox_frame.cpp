@@ -16,6 +16,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <chrono>
 #include <set>
 
 namespace mailsys {
@@ -41,10 +42,10 @@ wxString SizeText(unsigned long long bytes)
 class MailListCtrl : public wxListCtrl {
 public:
     MailListCtrl(wxWindow *parent, const char *name, const UiText &T, OutboxFolder folder,
-                 const std::map<std::string, wxString> &results)
+                 const std::map<std::string, wxString> &results, MailListCache *cache)
         : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_VIRTUAL,
                      wxDefaultValidator, name),
-          T(T), m_folder(folder), m_results(results)
+          T(T), m_folder(folder), m_results(results), m_cache(cache)
     {
         SetFont(wxFont(wxFontInfo(10).FaceName(kListFace)));
         // The result is the widest column: a failure says why.
@@ -66,6 +67,7 @@ public:
                 selected.insert(m_rows[static_cast<size_t>(r)].id);
         SetItemState(-1, 0, wxLIST_STATE_SELECTED);
         m_rows = std::move(rows);
+        m_wanted.clear();
         SetItemCount(static_cast<long>(m_rows.size()));
         for (size_t i = 0; i < m_rows.size(); ++i)
             if (selected.count(m_rows[i].id))
@@ -93,6 +95,10 @@ private:
         case 3:
             return SizeText(r.size);
         case 4:
+            if (!r.attachments_known) {
+                WantAttachments(item);
+                return "...";
+            }
             return U(r.attachments);
         default: {
             auto it = m_results.find(r.id);
@@ -125,10 +131,43 @@ private:
         return text;
     }
 
+    // The attachment names of a multipart mail need its whole file: they
+    // are read for the rows the list draws, a few at a time after the
+    // drawing, so that a screenful of large mails never holds the window.
+    void WantAttachments(long item) const
+    {
+        m_wanted.insert(static_cast<size_t>(item));
+        if (!m_reading) {
+            m_reading = true;
+            const_cast<MailListCtrl *>(this)->CallAfter(&MailListCtrl::ReadWanted);
+        }
+    }
+
+    void ReadWanted()
+    {
+        m_reading = false;
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+        while (!m_wanted.empty() && std::chrono::steady_clock::now() < until) {
+            size_t i = *m_wanted.begin();
+            m_wanted.erase(m_wanted.begin());
+            if (i < m_rows.size() && !m_rows[i].attachments_known) {
+                m_cache->ReadAttachments(&m_rows[i]);
+                RefreshItem(static_cast<long>(i));
+            }
+        }
+        if (!m_wanted.empty()) {
+            m_reading = true;
+            CallAfter(&MailListCtrl::ReadWanted);
+        }
+    }
+
     const UiText &T;
     OutboxFolder m_folder;
     std::vector<MailRow> m_rows;
     const std::map<std::string, wxString> &m_results;
+    MailListCache *m_cache;
+    mutable std::set<size_t> m_wanted;  // rows whose attachment names were asked for
+    mutable bool m_reading = false;
 };
 
 namespace {
@@ -186,7 +225,7 @@ OutboxFrame::OutboxFrame(const Profile &profile, const Credentials &credentials)
 
     m_book = new wxNotebook(panel, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, "folders");
     for (int i = 0; i < 3; ++i) {
-        m_lists[i] = new MailListCtrl(m_book, kListNames[i], T, static_cast<OutboxFolder>(i), m_results);
+        m_lists[i] = new MailListCtrl(m_book, kListNames[i], T, static_cast<OutboxFolder>(i), m_results, &m_caches[i]);
         m_book->AddPage(m_lists[i], "");
         m_lists[i]->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent &) { OpenText(); });
         // The chosen mail's state, whole, in the status line (a failure's
@@ -259,7 +298,7 @@ MailListCtrl *OutboxFrame::CurrentList() const
 void OutboxFrame::Reload()
 {
     for (int i = 0; i < 3; ++i)
-        m_lists[i]->SetRows(ListFolder(m_profile, static_cast<OutboxFolder>(i)));
+        m_lists[i]->SetRows(ListFolder(m_profile, static_cast<OutboxFolder>(i), &m_caches[i]));
     UpdateTitles();
 }
 

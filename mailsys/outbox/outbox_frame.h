@@ -47,6 +47,7 @@ private:
     Credentials m_credentials;
     UiText T;
     wxNotebook *m_book;
+    MailListCache m_caches[3];  // what each folder's mails showed, kept between readings
     MailListCtrl *m_lists[3];
     wxButton *m_send, *m_retry, *m_delete, *m_open, *m_settings;
     wxGauge *m_gauge;

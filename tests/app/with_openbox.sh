@@ -9,8 +9,9 @@ export HOME="$scratch" XDG_CONFIG_HOME="$scratch/.config" XDG_CACHE_HOME="$scrat
 # The X server picks a free display number itself (-displayfd) and writes
 # it once it accepts clients: runs started at the same moment never pick
 # the same one (as choosing a number by its lock file can). Local clients
-# only.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
+# only. -noreset: the server does not reset when its last client leaves (a
+# client connecting during a reset is refused).
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$scratch/display" 2>"$scratch/xvfb.log" &
 xvfb=$!
 wm=
 cleanup() {

@@ -123,7 +123,8 @@ TEST_F(Outbox, ShowsTheThreeFolders)
     EXPECT_EQ(List(0)->GetItemText(0, 1), "hanako@example.jp");
     EXPECT_EQ(List(0)->GetItemText(0, 2), wxString::FromUTF8(kPictographSubject));
     EXPECT_TRUE(List(0)->GetItemText(0, 3).EndsWith(" KB") || List(0)->GetItemText(0, 3).EndsWith(" B"));
-    EXPECT_EQ(List(0)->GetItemText(0, 4), "photo.jpg");
+    // A multipart mail's attachment names are read after the list asks.
+    EXPECT_TRUE(WaitFor([&] { return List(0)->GetItemText(0, 4) == "photo.jpg"; }, 10)) << List(0)->GetItemText(0, 4);
     EXPECT_EQ(List(0)->GetItemText(1, 2), "second");
     EXPECT_EQ(List(0)->GetItemText(1, 4), "");
     EXPECT_EQ(List(1)->GetItemText(0, 2), "failed one");
@@ -139,6 +140,37 @@ TEST_F(Outbox, ShowsTheThreeFolders)
     EXPECT_TRUE(Get<wxButton>("send_now")->IsEnabled());
     EXPECT_FALSE(Get<wxButton>("retry")->IsEnabled());
     EXPECT_FALSE(Get<wxButton>("delete")->IsEnabled());
+}
+
+// A reading again (the window turned to) shows what changed and keeps the
+// chosen mail chosen by its unique name, wherever its row went.
+TEST_F(Outbox, ReadingAgainKeepsTheChosenMail)
+{
+    Open();
+    SelectRow(0, 1);
+    auto selected = [&] {
+        std::vector<wxString> subjects;
+        for (long r = List(0)->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); r != -1;
+             r = List(0)->GetNextItem(r, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+            subjects.push_back(List(0)->GetItemText(r, 2));
+        return subjects;
+    };
+    ASSERT_EQ(selected(), std::vector<wxString>{"second"});
+    // An older mail arrives (a row above), the chosen one is rewritten.
+    Put(home.outbox, "older", 1700000000);
+    std::string second = home.outbox + "/new/";
+    for (const auto &name : home.NewMail())
+        if (ReadText(second + name).find("Subject: second") != std::string::npos)
+            second += name;
+    std::string text = ReadText(second);
+    text.replace(text.find("Subject: second"), 15, "Subject: changed!");
+    WriteText(second, text);
+    wxActivateEvent turned(wxEVT_ACTIVATE, true, frame->GetId());
+    frame->GetEventHandler()->ProcessEvent(turned);
+    ASSERT_EQ(List(0)->GetItemCount(), 3);
+    EXPECT_EQ(List(0)->GetItemText(0, 2), "older");
+    EXPECT_EQ(selected(), std::vector<wxString>{"changed!"});
+    EXPECT_EQ(Get<wxNotebook>("folders")->GetPageText(0), "Waiting (3)");
 }
 
 TEST_F(Outbox, SendNowMovesWaitingMailToSent)
