@@ -1,6 +1,7 @@
 #include "delivery.h"
 
 #include "account.h"
+#include "envelope.h"
 #include "failed_mail.h"
 #include "handoff.h"
 #include "keyring.h"
@@ -59,8 +60,17 @@ HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentia
         MoveToFailed(file, FailedMaildirFor(profile.outbox), &why);
         return HandOffResult::Failed;
     }
-    std::string command = HandOffCommand(profile, on_pipe);
-    if (!RunSendCommand(command, file, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why)) {
+    // A mail written per pictograph form names its own recipients; the lines
+    // that say so are not part of what goes out.
+    QueuedDelivery delivery = ReadDeliveryHeaders(file);
+    if (delivery.damaged) {
+        why.kind = SendFailure::Damaged;
+        MoveToFailed(file, FailedMaildirFor(profile.outbox), &why);
+        return HandOffResult::Failed;
+    }
+    std::string command = HandOffCommand(profile, on_pipe, delivery.envelope);
+    if (!RunSendCommand(command, file, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why,
+                        delivery.body_offset)) {
         // Not sent: it leaves the outbox, so that nothing goes out later
         // behind the back of a caller told that it failed. Why is kept
         // beside it for the outbox window.

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <ctime>
+#include <sys/types.h>
 
 namespace mailsys {
 
@@ -16,8 +17,10 @@ namespace mailsys {
 // standard error then goes through a pipe of ours, is passed on to our own
 // standard error as it comes, and its last line is kept as the detail.
 struct SendFailure;
+// The command reads the file from byte `skip` on (the delivery lines at its
+// top are not part of the mail that goes out).
 bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds,
-                    const std::string *fd3_secret = nullptr, SendFailure *why = nullptr);
+                    const std::string *fd3_secret = nullptr, SendFailure *why = nullptr, off_t skip = 0);
 
 // Why a hand-off failed, as the outbox window tells it beside the mail.
 struct SendFailure {
@@ -27,6 +30,7 @@ struct SendFailure {
         Killed,      // ended by a signal
         Status,      // ended with a status other than 0 (`status`)
         NoConfig,    // msmtp's configuration could not be written
+        Damaged,     // the mail's delivery lines cannot be read: not sent
     } kind = Status;
     int status = 0;
     std::string detail;  // the last line the command wrote to standard error, UTF-8 as it came

@@ -1,6 +1,7 @@
 #include "mail_list.h"
 
 #include "charset.h"
+#include "envelope.h"
 #include "fsutil.h"
 #include "message_builder.h"
 
@@ -204,6 +205,9 @@ std::vector<MailRow> ListMaildir(const std::string &maildir, bool with_cur)
                 row.date = date ? static_cast<time_t>(g_date_time_to_unix(date)) : 0;
                 row.to = Addresses(m, GMIME_ADDRESS_TYPE_TO);
                 row.subject = DecodeHeaderText(RawHeader(GMIME_OBJECT(m), "Subject"));
+                PictographForm form;
+                if (ParseFormWord(RawHeader(GMIME_OBJECT(m), "X-Tegamiya-Pictographs"), &form))
+                    row.form = FormWord(form);
                 Walk walk;
                 g_mime_message_foreach(m, VisitPart, &walk);
                 for (const auto &a : walk.attachments)

@@ -16,6 +16,7 @@ struct MailRow {
     std::string subject;      // UTF-8; Shift_JIS words decoded as CP932, pictographs in the private-use area
     unsigned long long size = 0;  // bytes of the file
     std::string attachments;  // UTF-8 file names joined by ", "; empty: none
+    std::string form = "docomo";  // the form its pictographs are in (docomo, unicode, text)
     // Failed mail only (ListFolder fills them): why the hand-off failed, the
     // English phrase (empty: not known) and the send program's last word.
     std::string failure, failure_detail;

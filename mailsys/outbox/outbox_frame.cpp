@@ -54,6 +54,8 @@ public:
         AppendColumn(T("Size"), wxLIST_FORMAT_RIGHT, 65);
         AppendColumn(T("Attachment"), wxLIST_FORMAT_LEFT, 110);
         AppendColumn(T("Result"), wxLIST_FORMAT_LEFT, 260);
+        // The form the mail's pictographs travel in, as profile.conf names it.
+        AppendColumn(T("Pictographs"), wxLIST_FORMAT_LEFT, 75);
     }
 
     void SetRows(std::vector<MailRow> rows)
@@ -94,6 +96,8 @@ private:
             return SizeText(r.size);
         case 4:
             return U(r.attachments);
+        case 6:
+            return U(r.form);
         default: {
             auto it = m_results.find(r.id);
             return it == m_results.end() ? StateText(r) : it->second;
