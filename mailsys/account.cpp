@@ -231,9 +231,11 @@ std::string HandOffCommand(const Profile &p, bool password_on_fd3, const std::ve
     if (!UsesAccount(p))
         return "";
     std::string command = "msmtp -C " + ShellQuote(MsmtpConfigPath());
+    if (envelope.empty())
+        command += " -t";
     if (password_on_fd3)
         command += " --passwordeval='cat <&3'";
-    return command + (envelope.empty() ? " -t" : " --" + recipients);
+    return envelope.empty() ? command : command + " --" + recipients;
 }
 
 }  // namespace mailsys

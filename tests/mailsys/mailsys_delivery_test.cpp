@@ -93,7 +93,7 @@ TEST(MailDelivery, HandOffThroughMsmtpToSmtpServer)
     ASSERT_GT(server.port, 0) << "the SMTP server did not start";
     std::string command = "msmtp --host=127.0.0.1 --port=" + std::to_string(server.port) +
                           " --auth=off --tls=off --read-envelope-from -t";
-    home.WriteProfile("name = Taro\naddress = taro@example.jp\nsend_command = " + command + "\n");
+    home.WriteProfile("name = Taro\naddress = taro@example.jp\nsend_command = " + command + "\n" + kAllDocomo);
     LHANDLE h = Logon();
     ASSERT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com"), Recip(MAPI_CC, "cc@example.com"),
                        Recip(MAPI_BCC, "hidden@example.com")},
