@@ -3,6 +3,7 @@
 #include "account.h"
 #include "envelope.h"
 #include "failed_mail.h"
+#include "fsutil.h"
 #include "handoff.h"
 #include "keyring.h"
 #include "maildir.h"
@@ -47,6 +48,24 @@ bool CanHandOff(const Profile &profile, const Credentials &credentials)
     return !(AccountNeedsPassword(profile) && credentials.kind == Credentials::Missing);
 }
 
+namespace {
+
+// Rewrites the delivery lines of a mail to name its envelope's recipients
+// from `first` on (atomically; on failure the file stays as it was, and a
+// later try reaches the earlier recipients a second time, which is told).
+void KeepRecipientsFrom(const std::string &file, const QueuedDelivery &delivery, size_t first)
+{
+    std::string text;
+    std::vector<std::string> rest(delivery.envelope.begin() + static_cast<long>(first), delivery.envelope.end());
+    if (ReadFile(file, &text) == 0 &&
+        WriteFileAtomic(file, DeliveryHeaders(delivery.form, rest) + text.substr(size_t(delivery.body_offset))) == 0)
+        return;
+    fprintf(stderr, "tegamiya-mail: %s went out to %zu of its recipients but cannot say so in its file\n",
+            file.c_str(), first);
+}
+
+}  // namespace
+
 HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentials, const std::string &file,
                             std::string *new_path)
 {
@@ -68,9 +87,22 @@ HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentia
         MoveToFailed(file, FailedMaildirFor(profile.outbox), &why);
         return HandOffResult::Failed;
     }
-    std::string command = HandOffCommand(profile, on_pipe, delivery.envelope);
-    if (!RunSendCommand(command, file, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why,
-                        delivery.body_offset)) {
+    // Such a mail goes to each of them in a conversation of its own, so that
+    // no server sees (nor writes into a Received line) who else got it.
+    std::vector<std::vector<std::string>> runs;
+    for (const std::string &a : delivery.envelope)
+        runs.push_back({a});
+    if (runs.empty())
+        runs.push_back({});
+    for (size_t i = 0; i < runs.size(); ++i) {
+        std::string command = HandOffCommand(profile, on_pipe, runs[i]);
+        if (RunSendCommand(command, file, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why,
+                           delivery.body_offset))
+            continue;
+        // Those before went out: the mail keeps only the recipients still
+        // to reach, so that sending it again reaches each once.
+        if (i > 0)
+            KeepRecipientsFrom(file, delivery, i);
         // Not sent: it leaves the outbox, so that nothing goes out later
         // behind the back of a caller told that it failed. Why is kept
         // beside it for the outbox window.
