@@ -7,6 +7,8 @@
 #include "account.h"
 #include "emoji/emoji_table.h"
 #include "envelope.h"
+#include "mail_list.h"
+#include "maildir.h"
 #include "message_builder.h"
 #include "pictographs.h"
 #include "profile.h"
@@ -175,6 +177,20 @@ TEST(PictographForms, MixedTextReadBackByPython)
     EXPECT_EQ(mails[0]["att0_name_hex"], Hex("\xE5\x86\x99\xEE\x98\xBE.jpg"));
     EXPECT_EQ(mails[1]["att0_name_hex"], Hex("\xE5\x86\x99\xE2\x98\x80\xEF\xB8\x8F.jpg"));
     EXPECT_EQ(mails[2]["att0_name_hex"], Hex("写〔晴れ〕.jpg"));
+    // The outbox window's rows and reader: each mail's form, and its text as
+    // the recipient sees it.
+    for (size_t i = 0; i < 3; ++i) {
+        std::string path;
+        ASSERT_EQ(mailsys::DeliverToMaildir(home.outbox, ReadText(files[i]), &path), 0);
+        std::string text = mailsys::MailText(path);
+        const char *sun[] = {"\xEE\x98\xBE", "\xE2\x98\x80\xEF\xB8\x8F", "〔晴れ〕"};
+        EXPECT_NE(text.find(std::string("\n\n漢字") + sun[i]), std::string::npos) << text;
+    }
+    auto rows = mailsys::ListMaildir(home.outbox);
+    std::multiset<std::string> forms;
+    for (const auto &r : rows)
+        forms.insert(r.form);
+    EXPECT_EQ(forms, (std::multiset<std::string>{"docomo", "text", "unicode"}));
     // Only the docomo mail is written as before: no delivery line.
     EXPECT_EQ(ReadText(files[0]).rfind("X-Tegamiya-", 0), std::string::npos);
     EXPECT_EQ(ReadText(files[1]).rfind("X-Tegamiya-Pictographs: unicode\n", 0), 0u);
