@@ -214,6 +214,8 @@ ULONG MAPILogon(ULONG_PTR ulUIParam, LPSTR, LPSTR, FLAGS flFlags, ULONG, LPLHAND
             // The user's own profile with a line to mend: never replaced by
             // the logon dialog's.
             fprintf(stderr, "tegamiya-mail: %s\n", refusal.c_str());
+            if (flFlags & MAPI_LOGON_UI)
+                ShowProfileRefusal(ulUIParam, refusal);
             return MAPI_E_LOGIN_FAILURE;
         }
         std::string password;  // typed in a dialog of this logon
