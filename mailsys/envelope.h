@@ -8,7 +8,8 @@
 // forms existed); a mail without the second goes to the recipients of its
 // headers (To, Cc and Bcc, the Bcc line removed), as before. A mail the
 // library wrote one per form has the second: each shows every To and Cc as
-// typed, but goes only to the recipients of its form, and has no Bcc line.
+// typed, but goes only to the recipients of its form (each reached in a
+// delivery of its own), and has no Bcc line.
 #pragma once
 
 #include "pictographs.h"
