@@ -88,7 +88,8 @@ bool IsLocalHost(const std::string &server)
 
 namespace {
 
-// A host name (letters, digits, '-', '.'), or an IPv4 or IPv6 address.
+// A host name (letters, digits, '-', '.'; at most 253 characters, each
+// label at most 63, as DNS carries them), or an IPv4 or IPv6 address.
 bool ValidServer(const std::string &s)
 {
     if (s.empty() || s.size() > 253)
@@ -98,9 +99,14 @@ bool ValidServer(const std::string &s)
         return true;
     if (s.front() == '.' || s.front() == '-' || s.back() == '-' || s.find("..") != std::string::npos)
         return false;
-    for (unsigned char c : s)
+    size_t label = 0;
+    for (unsigned char c : s) {
         if (!(isalnum(c) || c == '-' || c == '.'))
             return false;
+        label = c == '.' ? 0 : label + 1;
+        if (label > 63)
+            return false;
+    }
     return true;
 }
 

@@ -13,6 +13,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <thread>
+
 namespace mailsys {
 
 namespace {
@@ -49,6 +51,43 @@ void Row(wxWindow *parent, wxFlexGridSizer *grid, const wxString &label, wxWindo
     grid->Add(field, 1, wxEXPAND);
 }
 
+// The text broken into lines no wider than `width` pixels in `w`'s font:
+// at a blank (which the break takes), or between two characters that are
+// not ASCII, as Japanese text breaks (wx's own wrapping breaks at blanks
+// only, which leaves a Japanese sentence one line however long). A closing
+// mark stays on the line it closes.
+wxString Wrapped(const wxString &text, const wxWindow *w, int width)
+{
+    const wxString closing = wxString::FromUTF8("\xE3\x80\x82\xE3\x80\x81\xEF\xBC\x89\xE3\x80\x8D)");  // 。、）」)
+    auto may_break = [&](wxUniChar before, wxUniChar after) {
+        return before == ' ' || (!before.IsAscii() && !after.IsAscii() && closing.Find(after) == wxNOT_FOUND);
+    };
+    wxString out, line;
+    for (wxUniChar c : text) {
+        if (c == '\n' || (c == ' ' && !line.empty() && w->GetTextExtent(line + c).x > width)) {
+            out += line + "\n";
+            line.clear();
+            continue;
+        }
+        if (line.empty() || w->GetTextExtent(line + c).x <= width) {
+            line += c;
+            continue;
+        }
+        // The last place in the line where it may break (before index `at`).
+        size_t at = line.size();
+        while (at > 0 && !may_break(line[at - 1], at < line.size() ? wxUniChar(line[at]) : c))
+            --at;
+        if (at == 0) {
+            out += line + "\n";
+            line = c;
+        } else {
+            out += line.Left(line[at - 1] == ' ' ? at - 1 : at) + "\n";
+            line = line.Mid(at) + c;
+        }
+    }
+    return out + line;
+}
+
 wxString KeyringNote(bool keyring, const UiText &T)
 {
     return keyring ? T("The password is kept in the desktop keyring, in no file.")
@@ -81,6 +120,13 @@ wxString ProbeMessage(const ProbeResult &r, bool with_login, const UiText &T)
         return T("The server refused the user name or the password.");
     case ProbeFailure::NoAuthMethod:
         return T("The server offers no login method that can be used (PLAIN or LOGIN).");
+    case ProbeFailure::Broken:
+        return T("The server broke off the connection before the test was done.");
+    case ProbeFailure::Timeout:
+        return T("The server did not answer in time. Check the port number and the security setting: a port "
+                 "that expects the other one may stay silent.");
+    case ProbeFailure::Stopped:
+        return T("The test was stopped.");
     case ProbeFailure::Protocol:
         break;
     }
@@ -177,22 +223,16 @@ AccountDialog::AccountDialog(wxWindow *parent, const Profile &profile, Mode mode
     top->Add(Buttons(this, T), 0, wxEXPAND | wxALL, 10);
     SetSizerAndFit(top);
 
-    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) { e.Enable(Acceptable() && !m_probe.valid()); }, wxID_OK);
-    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) { e.Enable(!m_probe.valid()); }, wxID_CANCEL);
+    // OK, Cancel and closing work while a test runs: ending the dialog
+    // stops the test.
+    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) { e.Enable(Acceptable()); }, wxID_OK);
     m_test->Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) {
-        e.Enable(!m_probe.valid() && CheckAccount(Account()) == AccountProblem::None);
+        e.Enable(Testing() || CheckAccount(Account()) == AccountProblem::None);
     });
     Bind(wxEVT_BUTTON, [this](wxCommandEvent &) {
-        if (Acceptable() && !m_probe.valid())
+        if (Acceptable())
             EndModal(wxID_OK);
     }, wxID_OK);
-    // No closing while a test runs: it ends within its time limit.
-    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent &e) {
-        if (m_probe.valid() && e.CanVeto())
-            e.Veto();
-        else
-            e.Skip();
-    });
     m_security->Bind(wxEVT_CHOICE, [this](wxCommandEvent &) { OnSecurity(); });
     m_test->Bind(wxEVT_BUTTON, [this](wxCommandEvent &) { OnTest(); });
     for (wxTextCtrl *t : {m_server, m_port, m_user})
@@ -205,8 +245,15 @@ AccountDialog::AccountDialog(wxWindow *parent, const Profile &profile, Mode mode
 AccountDialog::~AccountDialog()
 {
     m_timer.Stop();
-    if (m_probe.valid())
-        m_probe.wait();
+    if (Testing())
+        m_run->stop.Stop();
+}
+
+void AccountDialog::EndModal(int code)
+{
+    if (Testing())
+        m_run->stop.Stop();
+    wxDialog::EndModal(code);
 }
 
 SmtpAccount AccountDialog::Account() const
@@ -259,7 +306,7 @@ void AccountDialog::OnSecurity()
 
 void AccountDialog::UpdateStatus()
 {
-    if (m_probe.valid())
+    if (Testing())
         return;
     m_status->SetForegroundColour(*wxRED);
     SmtpAccount a = Account();
@@ -268,34 +315,61 @@ void AccountDialog::UpdateStatus()
 
 void AccountDialog::OnTest()
 {
+    if (Testing()) {  // the button reads "Stop test" meanwhile
+        m_run->stop.Stop();
+        return;
+    }
     SmtpAccount account = Account();
-    if (m_probe.valid() || CheckAccount(account) != AccountProblem::None)
+    if (CheckAccount(account) != AccountProblem::None)
         return;
     std::string password = Password();
-    if (password.empty() && !account.user.empty())
-        LookupSmtpPassword(account.server, account.user, &password);  // the saved one, if any
     m_probe_login = !account.user.empty();
     m_status->SetForegroundColour(GetForegroundColour());
     m_status->SetLabel(T("Testing the connection..."));
-    m_probe = std::async(std::launch::async, [account, password]() mutable {
-        ProbeResult r = ProbeAccount(account, password);
+    m_status->UnsetToolTip();
+    m_test->SetLabel(T("Stop test"));
+    auto run = std::make_shared<ProbeRun>();
+    // The keyring is asked on the test's thread too: no wait in the window.
+    auto work = [run, account, password, deadline = m_deadline]() mutable {
+        if (password.empty() && !account.user.empty())
+            LookupSmtpPassword(account.server, account.user, &password);  // the saved one, if any
+        ProbeResult r = ProbeAccount(account, password, deadline, &run->stop);
         ForgetSecret(&password);
-        return r;
-    });
+        std::lock_guard<std::mutex> lock(run->mutex);
+        run->result = std::move(r);
+        run->done = true;
+    };
+    try {
+        std::thread(std::move(work)).detach();
+    } catch (const std::system_error &e) {
+        run->result = {ProbeFailure::Connection, e.what()};
+        run->done = true;
+    }
     ForgetSecret(&password);
+    m_run = run;
     m_timer.Start(50);
+    Layout();
 }
 
 void AccountDialog::OnTimer(wxTimerEvent &)
 {
-    if (!m_probe.valid() || m_probe.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (!Testing())
         return;
+    ProbeResult r;
+    {
+        std::lock_guard<std::mutex> lock(m_run->mutex);
+        if (!m_run->done)
+            return;
+        r = m_run->result;
+    }
+    m_run.reset();
     m_timer.Stop();
-    ProbeResult r = m_probe.get();
-    m_status->SetForegroundColour(r.failure == ProbeFailure::None ? wxColour(0, 110, 0) : *wxRED);
-    m_status->SetLabel(ProbeMessage(r, m_probe_login, T));
+    m_test->SetLabel(T("Test connection"));
+    m_status->SetForegroundColour(r.failure == ProbeFailure::None      ? wxColour(0, 110, 0)
+                                  : r.failure == ProbeFailure::Stopped ? GetForegroundColour()
+                                                                       : *wxRED);
+    m_status->SetLabel(Wrapped(ProbeMessage(r, m_probe_login, T), m_status, 380));
     m_status->SetToolTip(U(r.detail));
-    m_status->Wrap(380);
     Layout();
     Fit();
 }

@@ -8,7 +8,9 @@
 #include "profile.h"
 #include "smtp_probe.h"
 
-#include <future>
+#include <chrono>
+#include <mutex>
+#include <memory>
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
@@ -41,12 +43,19 @@ public:
     // The password typed ("" when left empty).
     std::string Password() const;
 
+    // The connection test's deadline (tests shorten it).
+    void SetProbeDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
+
+    // Ending the dialog stops a connection test that still runs.
+    void EndModal(int code) override;
+
 private:
     SmtpAccount Account() const;
     std::string Address() const;
     bool Acceptable() const;
     void OnSecurity();
     void OnTest();
+    void StopTest();
     void OnTimer(wxTimerEvent &);
     void UpdateStatus();
 
@@ -57,7 +66,18 @@ private:
     wxButton *m_test;
     wxStaticText *m_status;
     int m_last_security = 0;
-    std::future<ProbeResult> m_probe;
+    // A connection test on a thread of its own, so that no wait of it holds
+    // the window. The dialog never waits for it: stopped, it ends at once
+    // and drops its run with the last reference.
+    struct ProbeRun {
+        ProbeStop stop;
+        std::mutex mutex;
+        bool done = false;
+        ProbeResult result;
+    };
+    bool Testing() const { return m_run != nullptr; }
+    std::shared_ptr<ProbeRun> m_run;
+    std::chrono::milliseconds m_deadline = kProbeDeadline;
     bool m_probe_login = false;
     wxTimer m_timer;
 };

@@ -22,7 +22,24 @@ using testenv::ReadLineFrom;
 using testenv::StartProgram;
 using testenv::StopProgram;
 
-// A self-signed certificate for "localhost" and 127.0.0.1, made with openssl.
+// A certificate authority of the test's own, made with openssl: `cert` is
+// what a trust file holds.
+struct TestCa {
+    TestCa(const std::string &dir, const std::string &name)
+        : cert(dir + "/" + name + "-ca.pem"), key(dir + "/" + name + "-ca.key")
+    {
+        std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=" + name +
+                          " test CA' -addext basicConstraints=critical,CA:TRUE -addext "
+                          "keyUsage=critical,keyCertSign -keyout '" +
+                          key + "' -out '" + cert + "' >/dev/null 2>&1";
+        ok = system(cmd.c_str()) == 0;
+    }
+    std::string cert, key;
+    bool ok = false;
+};
+
+// A certificate for "localhost" and 127.0.0.1, made with openssl:
+// self-signed, or signed by a test CA (files named after it).
 struct TestCertificate {
     explicit TestCertificate(const std::string &dir)
         : cert(dir + "/cert.pem"), key(dir + "/key.pem")
@@ -31,6 +48,18 @@ struct TestCertificate {
                           "subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout '" +
                           key + "' -out '" + cert + "' >/dev/null 2>&1";
         ok = system(cmd.c_str()) == 0;
+    }
+    explicit TestCertificate(const TestCa &ca)
+        : cert(ca.cert + ".server.pem"), key(ca.cert + ".server.key")
+    {
+        std::string ext = ca.cert + ".ext";
+        WriteText(ext, "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+        std::string csr = ca.cert + ".csr";
+        std::string cmd = "openssl req -new -newkey rsa:2048 -nodes -subj /CN=localhost -keyout '" + key +
+                          "' -out '" + csr + "' >/dev/null 2>&1 && openssl x509 -req -in '" + csr + "' -CA '" +
+                          ca.cert + "' -CAkey '" + ca.key + "' -CAcreateserial -days 2 -extfile '" + ext +
+                          "' -out '" + cert + "' >/dev/null 2>&1";
+        ok = ca.ok && system(cmd.c_str()) == 0;
     }
     std::string cert, key;
     bool ok = false;
@@ -49,6 +78,18 @@ public:
     std::string AuthLog() const { return ReadText(folder + "/auth.log"); }
 
     std::string folder;
+};
+
+// smtp_script_server.py playing one scenario on every connection. It says
+// "accepted" when it has taken a connection, "closed" when a silent one was
+// closed (Said waits for the next word).
+struct ScriptServer : testenv::ServerProgram {
+    ScriptServer(const TestCertificate &certificate, const std::string &scenario)
+        : ServerProgram({"/usr/bin/python3", std::string(MAILSYS_TEST_DIR) + "/smtp_script_server.py",
+                         certificate.cert, certificate.key, scenario})
+    {
+    }
+    bool Said(const std::string &word, int seconds = 30) { return NextLine(seconds) == word; }
 };
 
 // A port on 127.0.0.1 that nothing listens on.

@@ -5,7 +5,9 @@
 #include "account_fixture.h"
 #include "dialog_script.h"
 
+#include "account_dialog.h"
 #include "keyring.h"
+#include "ui_text.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -19,11 +21,17 @@ constexpr const char *kPassword = "pw-Dlg-4r8!";
 
 wxString J(const char *utf8) { return wxString::FromUTF8(utf8); }
 
-// The status line as said (the label wraps long texts at blanks).
+// The status line as said: the label breaks long texts at blanks (taking
+// the blank) and between Japanese characters.
 wxString Status(wxDialog *d)
 {
-    wxString s = Find<wxStaticText>(d, "smtp_status")->GetLabel();
-    s.Replace("\n", " ");
+    wxString label = Find<wxStaticText>(d, "smtp_status")->GetLabel(), s;
+    for (size_t i = 0; i < label.size(); ++i) {
+        if (label[i] != '\n')
+            s += label[i];
+        else if (i == 0 || i + 1 == label.size() || label[i - 1].IsAscii() || label[i + 1].IsAscii())
+            s += ' ';
+    }
     return s;
 }
 
@@ -194,6 +202,82 @@ TEST(AccountDialog, ConnectionTestTellsACertificateNotTrusted)
                     "not used.");
     EXPECT_EQ(note, "No keyring answers on this desktop: the password is not saved\nand is asked for at each logon.");
     EXPECT_FALSE(FileExists(home.root + "/config/tegamiya-mail/profile.conf"));
+}
+
+
+// A connection test that waits on a silent server never holds the dialog:
+// Cancel and the window's close box end it at once (the test stopped with
+// it: the server sees the connection closed long before the test's
+// deadline), "Stop test" stops the test alone, and at the deadline the user
+// is told the server did not answer.
+TEST(AccountDialog, AConnectionTestNeverHoldsTheDialog)
+{
+    using namespace std::chrono;
+    TempHome home(false);
+    NoKeyring(home.root);
+    Language english("C");
+    TestCertificate cert(home.root);
+    const wxString testing = "Testing the connection...";
+    enum class Act { Cancel, Close, StopTest, Wait };
+    struct {
+        const char *what;
+        Act act;
+        milliseconds deadline;
+        const char *said;
+    } cases[] = {
+        {"Cancel", Act::Cancel, minutes(10), nullptr},
+        {"close box", Act::Close, minutes(10), nullptr},
+        {"Stop test", Act::StopTest, minutes(10), "The test was stopped."},
+        {"deadline", Act::Wait, milliseconds(1500),
+         "The server did not answer in time. Check the port number and the security setting: a port that expects "
+         "the other one may stay silent."},
+    };
+    mailsys::UiText text;
+    for (const auto &c : cases) {
+        ScriptServer server(cert, "silent");
+        ASSERT_GT(server.port, 0);
+        mailsys::Profile profile;
+        mailsys::AccountDialog dialog(nullptr, profile, mailsys::AccountDialog::Mode::FirstLogon, false, false, text);
+        dialog.SetProbeDeadline(c.deadline);
+        wxString said, stop_label, test_label;
+        bool usable = false;
+        DialogScript script([&](wxDialog *d) {
+            Type(Find<wxTextCtrl>(d, "sender_address"), "taro@example.jp");
+            Type(Find<wxTextCtrl>(d, "smtp_server"), "127.0.0.1");
+            SetSecurity(d, 2);
+            Type(Find<wxTextCtrl>(d, "smtp_port"), std::to_string(server.port));
+            d->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+            Click(Find<wxButton>(d, "smtp_test"));
+            EXPECT_TRUE(server.Said("accepted")) << c.what;
+            d->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+            usable = d->FindWindow(wxID_CANCEL)->IsEnabled() && d->FindWindow(wxID_OK)->IsEnabled();
+            stop_label = Find<wxButton>(d, "smtp_test")->GetLabel();
+            if (c.act == Act::Cancel)
+                Shot("account_testing");
+            if (c.act == Act::StopTest)
+                Click(Find<wxButton>(d, "smtp_test"));
+            if (c.act == Act::StopTest || c.act == Act::Wait) {
+                EXPECT_TRUE(WaitFor([&] { return Status(d) != testing; }, 120)) << c.what;
+                said = Status(d);
+                if (c.act == Act::Wait)
+                    Shot("account_timeout");
+                test_label = Find<wxButton>(d, "smtp_test")->GetLabel();
+            }
+            if (c.act == Act::Close)
+                d->Close();
+            else
+                ClickId(d, wxID_CANCEL);
+        });
+        EXPECT_EQ(dialog.ShowModal(), wxID_CANCEL) << c.what;
+        EXPECT_TRUE(usable) << c.what;
+        EXPECT_EQ(stop_label, "Stop test") << c.what;
+        if (c.said) {
+            EXPECT_EQ(said, c.said) << c.what;
+            EXPECT_EQ(test_label, "Test connection") << c.what;
+        }
+        // The test has let go of the server (a stop, or its deadline).
+        EXPECT_TRUE(server.Said("closed", 120)) << c.what;
+    }
 }
 
 }  // namespace

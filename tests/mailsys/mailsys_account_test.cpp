@@ -14,6 +14,8 @@
 #include "profile.h"
 #include "smtp_probe.h"
 
+#include <future>
+
 using namespace mailsys_test;
 using mailsys::AccountProblem;
 using mailsys::ProbeFailure;
@@ -43,6 +45,13 @@ struct CheckCase {
 
 class AccountCheck : public ::testing::TestWithParam<CheckCase> {};
 
+// Server names at DNS's limits: 253 characters in all, 63 in a label.
+const std::string kName253 = std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
+                             std::string(61, 'd');
+const std::string kName254 = kName253 + "d";
+const std::string kLabel63 = std::string(63, 'a') + ".example.jp";
+const std::string kLabel64 = std::string(64, 'a') + ".example.jp";
+
 TEST_P(AccountCheck, JudgesTheAccount)
 {
     const CheckCase &c = GetParam();
@@ -57,6 +66,10 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"smtp example", 587, SmtpSecurity::StartTls, "", AccountProblem::BadServer},
                       CheckCase{"-smtp.example", 587, SmtpSecurity::Tls, "", AccountProblem::BadServer},
                       CheckCase{"2001:db8::1", 465, SmtpSecurity::Tls, "", AccountProblem::None},
+                      CheckCase{kName253.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::None},
+                      CheckCase{kName254.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::BadServer},
+                      CheckCase{kLabel63.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::None},
+                      CheckCase{kLabel64.c_str(), 587, SmtpSecurity::StartTls, "", AccountProblem::BadServer},
                       // Ports at and beyond both ends.
                       CheckCase{"smtp.example.jp", 0, SmtpSecurity::Tls, "", AccountProblem::BadPort},
                       CheckCase{"smtp.example.jp", 1, SmtpSecurity::Tls, "", AccountProblem::None},
@@ -283,12 +296,124 @@ TEST_F(Probe, TellsEachFailureApart)
          ProbeFailure::NameResolution},
     };
     for (const auto &c : cases) {
-        mailsys::ProbeResult r = mailsys::ProbeAccount(c.account, c.password, 20);
+        mailsys::ProbeResult r = mailsys::ProbeAccount(c.account, c.password, std::chrono::seconds(20));
         EXPECT_EQ(r.failure, c.expected) << c.what << ": " << r.detail;
     }
     // The server saw exactly the logins tried.
     EXPECT_EQ(s_servers["starttls"]->AuthLog(), "PLAIN taro ok\nPLAIN taro bad\n");
     EXPECT_EQ(s_servers["login"]->AuthLog(), "LOGIN taro ok\nLOGIN jiro bad\n");
+}
+
+// Servers that answer as no sound server does, one scenario each
+// (smtp_script_server.py); the login that works is taro / secret-1.
+TEST(ProbeScript, ReadsTheServerAsItSpeaks)
+{
+    TempHome home;
+    TestCertificate cert(home.root);
+    ASSERT_TRUE(cert.ok);
+    struct {
+        const char *scenario;
+        SmtpSecurity security;
+        ProbeFailure expected;
+    } cases[] = {
+        {"lowercase", SmtpSecurity::None, ProbeFailure::None},  // "250-auth plain login"
+        {"bare", SmtpSecurity::None, ProbeFailure::None},       // "220", "250", "235" without text
+        {"drop", SmtpSecurity::None, ProbeFailure::Broken},     // closed at the login: no wrong password
+        // "250 AUTH PLAIN" and "235" sent in clear after the STARTTLS answer
+        // would pass for the answers to EHLO and AUTH inside TLS: the login
+        // would seem accepted where the server refuses it.
+        {"inject", SmtpSecurity::StartTls, ProbeFailure::Authentication},
+    };
+    for (const auto &c : cases) {
+        ScriptServer server(cert, c.scenario);
+        ASSERT_GT(server.port, 0) << c.scenario;
+        mailsys::ProbeResult r = mailsys::ProbeAccount(
+            Account("127.0.0.1", server.port, c.security, "taro", c.security == SmtpSecurity::None ? "" : cert.cert),
+            "secret-1");
+        EXPECT_EQ(r.failure, c.expected) << c.scenario << ": " << r.detail;
+    }
+}
+
+// Servers that stop talking: the test ends at its deadline, or at once when
+// stopped, whatever it waits for.
+TEST(ProbeDeadline, EveryWaitEndsAtTheDeadlineOrAtAStop)
+{
+    using namespace std::chrono;
+    TempHome home;
+    TestCertificate cert(home.root);
+    ASSERT_TRUE(cert.ok);
+    struct {
+        const char *what, *scenario;
+        SmtpSecurity security;
+        bool stop;
+        ProbeFailure expected;
+    } cases[] = {
+        {"never greets", "silent", SmtpSecurity::StartTls, false, ProbeFailure::Timeout},
+        {"TLS port that never answers the hello", "silent", SmtpSecurity::Tls, false, ProbeFailure::Timeout},
+        {"stalls in the middle of the handshake", "stall", SmtpSecurity::StartTls, false, ProbeFailure::Timeout},
+        {"stopped while waiting for the greeting", "silent", SmtpSecurity::StartTls, true, ProbeFailure::Stopped},
+        {"stopped in the handshake", "stall", SmtpSecurity::StartTls, true, ProbeFailure::Stopped},
+    };
+    for (const auto &c : cases) {
+        ScriptServer server(cert, c.scenario);
+        ASSERT_GT(server.port, 0) << c.what;
+        // Stopped, the deadline is far: only the stop can end the test in time.
+        milliseconds deadline = c.stop ? milliseconds(minutes(10)) : milliseconds(1500);
+        mailsys::ProbeStop stop;
+        auto account = Account("127.0.0.1", server.port, c.security, "taro", cert.cert);
+        auto start = steady_clock::now();
+        auto probe = std::async(std::launch::async,
+                                [&] { return mailsys::ProbeAccount(account, "secret-1", deadline, &stop); });
+        if (c.stop) {
+            EXPECT_TRUE(server.Said("accepted")) << c.what;
+            stop.Stop();
+        }
+        ASSERT_EQ(probe.wait_for(minutes(2)), std::future_status::ready) << c.what;
+        mailsys::ProbeResult r = probe.get();
+        EXPECT_EQ(r.failure, c.expected) << c.what << ": " << r.detail;
+        if (!c.stop) {
+            EXPECT_GE(steady_clock::now() - start, deadline) << c.what;
+        }
+    }
+}
+
+// The connection test trusts what msmtp trusts: the account's CA file alone
+// when it names one (tls_trust_file takes the place of the system's
+// certificates), else the system's certificates.
+TEST(ProbeTrust, TheCaFileReplacesTheSystemsCertificates)
+{
+    TempHome home;
+    TestCa system_ca(home.root, "system"), own_ca(home.root, "own");
+    TestCertificate public_cert(system_ca), own_cert(own_ca);
+    ASSERT_TRUE(public_cert.ok && own_cert.ok);
+    std::string public_folder = home.root + "/public", own_folder = home.root + "/own";
+    mkdir(public_folder.c_str(), 0700);
+    mkdir(own_folder.c_str(), 0700);
+    AccountServer public_server(public_folder, public_cert, "taro", "secret-1", "tls");
+    AccountServer own_server(own_folder, own_cert, "taro", "secret-1", "tls");
+    ASSERT_GT(public_server.port, 0);
+    ASSERT_GT(own_server.port, 0);
+    std::string no_certificate = home.root + "/empty.pem";
+    WriteText(no_certificate, "not a certificate\n");
+    mailsys::SetSystemTrustForTesting(system_ca.cert);  // the system's store, as far as the test goes
+    struct {
+        const char *what;
+        int port;
+        std::string ca_file;
+        ProbeFailure expected;
+    } cases[] = {
+        {"the system's, no file", public_server.port, "", ProbeFailure::None},
+        {"the system's, the file of another CA", public_server.port, own_ca.cert, ProbeFailure::TlsCertificate},
+        {"own CA, its file", own_server.port, own_ca.cert, ProbeFailure::None},
+        {"own CA, no file", own_server.port, "", ProbeFailure::TlsCertificate},
+        {"own CA, a file without certificates", own_server.port, no_certificate, ProbeFailure::TlsCertificate},
+    };
+    for (const auto &c : cases) {
+        mailsys::ProbeResult r =
+            mailsys::ProbeAccount(Account("127.0.0.1", c.port, SmtpSecurity::Tls, "taro", c.ca_file), "secret-1");
+        EXPECT_EQ(r.failure, c.expected) << c.what << ": " << r.detail;
+    }
+    mailsys::SetSystemTrustForTesting("");
 }
 
 // A home with a profile whose account is the test server's.

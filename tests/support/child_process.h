@@ -100,6 +100,10 @@ public:
     ServerProgram(const ServerProgram &) = delete;
     ServerProgram &operator=(const ServerProgram &) = delete;
 
+    // The next line the server prints after its port ("" when none came
+    // within `seconds`).
+    std::string NextLine(int seconds) { return ReadLineFrom(m_out, seconds); }
+
     int port = 0;
 
 private:
