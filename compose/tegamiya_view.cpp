@@ -12,6 +12,8 @@
 #include "compose/field_text.h"
 #include "compose/form_controls.h"
 #include "compose/form_style.h"
+#include "compose/mail_link.h"
+#include "compose/mail_link_form.h"
 #include "compose/rich_edit.h"
 #include "compose/text_file.h"
 #include "compose/up_down.h"
@@ -561,7 +563,15 @@ bool CTegamiyaView::LoadStartupFile(bool &tookPicture)
     std::string path = app ? app->CommandLineFile() : std::string();
     if (path.empty())
         return true;
+    // A mail link fills the form; one that cannot be read leaves it empty.
+    if (IsMailLink(path)) {
+        FillFormFromMailLink(*this, path);
+        return true;
+    }
     std::erase(path, '"');
+    // The desktop names files as file links to a program that takes links.
+    if (std::optional<std::string> file = PathFromFileLink(path))
+        path = *file;
     if (Extension(path) == ".lnk") {
         std::string target;
         ResolveShortcut(path, target);

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test (GUI tests on a virtual
-# X display). Ends with CTest's summary.
+# Installs what is missing, builds and checks the Debian package, builds
+# with AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test
+# (GUI tests on a virtual X display). Ends with CTest's summary.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" test
+
+# The Debian package: a release build of the deliverables alone
+# (build-package/), checked by lintian, desktop-file-validate and appstreamcli.
+# TEGAMIYA_PACKAGE_CHECK=0 skips it (a developer running a few tests).
+if [ "${TEGAMIYA_PACKAGE_CHECK:-1}" != 0 ]; then
+  "$root/scripts/check-package.sh"
+fi
 
 build="$root/build-test"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DTEGAMIYA_SANITIZE=ON
