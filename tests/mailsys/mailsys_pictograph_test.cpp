@@ -5,6 +5,7 @@
 #include "test_support.h"
 
 #include "account.h"
+#include "charset.h"
 #include "emoji/emoji_table.h"
 #include "envelope.h"
 #include "mail_list.h"
@@ -14,6 +15,7 @@
 #include "profile.h"
 
 #include <unicode/uchar.h>
+#include <unicode/unistr.h>
 
 #include <set>
 
@@ -25,38 +27,12 @@ namespace {
 std::string Utf8(char32_t c)
 {
     std::string out;
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
+    icu::UnicodeString(UChar32(c)).toUTF8String(out);
     return out;
 }
 
 // A catalogue name (CP932) as UTF-8.
-std::string Utf8Name(const std::string &cp932)
-{
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    std::string out(cp932.size() * 3 + 8, '\0');
-    char *src = const_cast<char *>(cp932.data());
-    size_t left = cp932.size();
-    char *dst = out.data();
-    size_t room = out.size();
-    iconv(cd, &src, &left, &dst, &room);
-    iconv_close(cd);
-    out.resize(out.size() - room);
-    return out;
-}
+std::string Utf8Name(const std::string &cp932) { return mailsys::CharsetToUtf8(cp932, "CP932"); }
 
 // EmojiSources.txt read here on its own: docomo code -> code points.
 std::map<unsigned, std::vector<char32_t>> DocomoSources()
