@@ -1,12 +1,16 @@
 #include "account.h"
 
 #include "fsutil.h"
+#include "maildir.h"
+
+#include "cp932/cp932.h"
 
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace mailsys {
@@ -110,26 +114,21 @@ bool ValidServer(const std::string &s)
     return true;
 }
 
-// Text that may stand in one line of the msmtp configuration.
-bool OneLine(const std::string &s)
+// Text msmtp's configuration can carry: one line of valid UTF-8 without
+// control characters (the profile and the dialogs hold nothing else).
+bool Carried(const std::string &s)
 {
     for (unsigned char c : s)
         if (c < ' ' || c == 0x7F)
             return false;
-    return true;
+    return cp932::IsValidUtf8(s);
 }
 
-// A value for msmtp's configuration in double quotes ('\' and '"' escaped).
-std::string Quoted(const std::string &s)
-{
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
+// A value for msmtp's configuration. msmtp takes an argument that begins
+// and ends with a double quote as the text between them, verbatim: no
+// character inside is an escape, '"' and '#' included. So the value is
+// written between quotes exactly as it is.
+std::string Quoted(const std::string &s) { return "\"" + s + "\""; }
 
 }  // namespace
 
@@ -143,9 +142,11 @@ AccountProblem CheckAccount(const SmtpAccount &a)
         return AccountProblem::BadPort;
     if (a.security == SmtpSecurity::None && !IsLocalHost(a.server))
         return AccountProblem::UnprotectedRemote;
-    if (!OneLine(a.user) || a.user.size() > 256)
+    if (!Carried(a.user) || a.user.size() > 256)
         return AccountProblem::BadUser;
-    if (!OneLine(a.ca_file) || (!a.ca_file.empty() && !FileExists(a.ca_file)))
+    // An absolute path: msmtp would read a leading '~' as the home, and the
+    // word "system" as the system's certificates.
+    if (!a.ca_file.empty() && (!Carried(a.ca_file) || a.ca_file[0] != '/' || !FileExists(a.ca_file)))
         return AccountProblem::BadCaFile;
     return AccountProblem::None;
 }
@@ -159,23 +160,25 @@ bool AccountNeedsPassword(const Profile &p) { return UsesAccount(p) && !p.accoun
 
 std::string MsmtpConfigPath() { return ConfigHome() + "/tegamiya-mail/msmtprc"; }
 
+std::string HandOffConfigFolder() { return ConfigHome() + "/tegamiya-mail/handoff"; }
+
 std::string MsmtpConfigText(const Profile &p)
 {
     const SmtpAccount &a = p.account;
     std::ostringstream o;
-    o << "# msmtp configuration written by the Tegamiya mail system from the\n"
-         "# [account] section of profile.conf beside it, each time that is read or\n"
-         "# saved: change the account there, not here. No password is kept here:\n"
-         "# msmtp finds it in the desktop keyring (attributes host, service \"smtp\",\n"
-         "# user), or the mail system hands it over when there is no keyring.\n"
+    o << "# msmtp configuration of one hand-off of the Tegamiya mail system,\n"
+         "# written from the [account] section of profile.conf and removed when the\n"
+         "# hand-off ends. No password is kept here: msmtp finds it in the desktop\n"
+         "# keyring (attributes host, service \"smtp\", user), or the mail system\n"
+         "# hands it over when there is no keyring.\n"
          "defaults\n"
          "timeout 60\n"
          "syslog off\n"
          "\n"
          "account tegamiya\n"
-      << "host " << a.server << "\n"
+      << "host " << Quoted(a.server) << "\n"
       << "port " << a.port << "\n"
-      << "from " << p.sender_address << "\n"
+      << "from " << Quoted(p.sender_address) << "\n"
       << "tls " << (a.security == SmtpSecurity::None ? "off" : "on") << "\n"
       << "tls_starttls " << (a.security == SmtpSecurity::StartTls ? "on" : "off") << "\n"
       << "tls_trust_file " << (a.ca_file.empty() ? std::string("system") : Quoted(a.ca_file)) << "\n"
@@ -188,20 +191,53 @@ std::string MsmtpConfigText(const Profile &p)
     return o.str();
 }
 
-int WriteMsmtpConfig(const Profile &p)
+int WriteMsmtpConfig(const Profile &)
 {
+    // Every hand-off writes its own configuration now; the one file earlier
+    // versions shared between all processes goes.
     std::string path = MsmtpConfigPath();
-    if (!UsesAccount(p)) {
-        if (unlink(path.c_str()) != 0 && errno != ENOENT)
-            return errno;
-        return 0;
-    }
-    std::string text = MsmtpConfigText(p), old;
-    if (ReadFile(path, &old) == 0 && old == text)
-        return 0;
-    if (!MakeDirs(DirName(path)))
+    if (unlink(path.c_str()) != 0 && errno != ENOENT)
+        return errno;
+    return 0;
+}
+
+HandOffConfig::~HandOffConfig()
+{
+    if (!m_path.empty())
+        unlink(m_path.c_str());
+}
+
+int HandOffConfig::Write(const Profile &p)
+{
+    if (!UsesAccount(p))
+        return EINVAL;
+    std::string folder = HandOffConfigFolder();
+    if (!MakeDirs(folder))
         return errno ? errno : EIO;
-    return WriteFileAtomic(path, text);
+    if (chmod(folder.c_str(), 0700) != 0)
+        return errno;
+    // Files of hand-offs whose process died.
+    for (const auto &name : ListDir(folder)) {
+        size_t dash = name.find('-');
+        if (dash != std::string::npos && !OwnerRuns(name.substr(0, dash)))
+            unlink((folder + "/" + name).c_str());
+    }
+    // Its name ends in "msmtprc": Debian's AppArmor profile for msmtp lets
+    // it read such files under the home. mkstemps makes it 0600.
+    std::string path = folder + "/" + ThisProcessOwner() + "-XXXXXX.msmtprc";
+    int fd = mkstemps(path.data(), 8);
+    if (fd < 0)
+        return errno;
+    std::string text = MsmtpConfigText(p);
+    int err = WriteAll(fd, text.data(), text.size());
+    if (close(fd) != 0 && !err)
+        err = errno;
+    if (err) {
+        unlink(path.c_str());
+        return err;
+    }
+    m_path = path;
+    return 0;
 }
 
 std::string ShellQuote(const std::string &text)
@@ -216,7 +252,8 @@ std::string ShellQuote(const std::string &text)
     return out + "'";
 }
 
-std::string HandOffCommand(const Profile &p, bool password_on_fd3, const std::vector<std::string> &envelope)
+std::string HandOffCommand(const Profile &p, const std::string &config, bool password_on_fd3,
+                           const std::vector<std::string> &envelope)
 {
     std::string recipients;
     for (const std::string &a : envelope)
@@ -234,9 +271,9 @@ std::string HandOffCommand(const Profile &p, bool password_on_fd3, const std::ve
                 command += (command.empty() ? "" : " ") + word;
         return command + recipients;
     }
-    if (!UsesAccount(p))
+    if (!UsesAccount(p) || config.empty())
         return "";
-    std::string command = "msmtp -C " + ShellQuote(MsmtpConfigPath());
+    std::string command = "msmtp -C " + ShellQuote(config);
     if (envelope.empty())
         command += " -t";
     if (password_on_fd3)

@@ -146,11 +146,11 @@ wxString AccountProblemMessage(AccountProblem problem, const UiText &T)
     case AccountProblem::UnprotectedRemote:
         return T("Without encryption only a server on this computer can be used.");
     case AccountProblem::BadUser:
-        return T("The user name is not valid.");
+        return T("The user name is too long or holds a control character.");
     case AccountProblem::BadCaFile:
         break;
     }
-    return T("The certificate file named in the profile cannot be read.");
+    return T("The certificate file (a path beginning with /) cannot be read.");
 }
 
 AccountDialog::AccountDialog(wxWindow *parent, const Profile &profile, Mode mode, bool keyring, bool password_saved,

@@ -8,6 +8,7 @@
 #include "keyring.h"
 #include "maildir.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -36,7 +37,7 @@ Credentials KeepPassword(const Profile &profile, const std::string &password)
         return CredentialsAtLogon(profile);
     if (StoreSmtpPassword(profile.account.server, profile.account.user, password) == KeyringResult::Ok)
         return {};
-    return {Credentials::Given, password};
+    return {Credentials::Given, SecretText(password)};
 }
 
 bool CanHandOff(const Profile &profile, const Credentials &credentials)
@@ -64,6 +65,29 @@ void KeepRecipientsFrom(const std::string &file, const QueuedDelivery &delivery,
             file.c_str(), first);
 }
 
+// A failed hand-off: the mail leaves the outbox for failed/, so that
+// nothing goes out later behind the back of a caller told that it failed;
+// why is kept beside it for the outbox window. When failed/ cannot keep
+// it, it waits in the outbox again (never removed before it is stored
+// elsewhere), and that is told on standard error.
+HandOffResult FileAsFailed(const Profile &profile, const std::string &claimed, const SendFailure &why,
+                           std::string *new_path)
+{
+    std::string failed = FailedMaildirFor(profile.outbox), name = ClaimedMailName(claimed);
+    std::string where = failed + "/new/" + name;
+    if (int err = MoveToFailed(claimed, failed, &why, name)) {
+        int back = ReleaseClaim(claimed, &where);
+        fprintf(stderr, "tegamiya-mail: a mail that could not be sent could not be kept under %s either (%s); %s\n",
+                failed.c_str(), strerror(err),
+                back ? ("it stays as " + claimed).c_str() : ("it waits in the outbox as " + where).c_str());
+        if (back)
+            where = claimed;
+    }
+    if (new_path)
+        *new_path = where;
+    return HandOffResult::Failed;
+}
+
 }  // namespace
 
 HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentials, const std::string &file,
@@ -71,21 +95,29 @@ HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentia
 {
     if (!CanHandOff(profile, credentials))
         return HandOffResult::Waiting;
+    std::string claimed;
+    if (int err = ClaimMail(file, &claimed)) {
+        if (err == ENOENT)
+            return HandOffResult::Taken;
+        fprintf(stderr, "tegamiya-mail: %s could not be claimed for sending: %s\n", file.c_str(), strerror(err));
+        if (new_path)
+            *new_path = file;
+        return HandOffResult::Failed;
+    }
     bool on_pipe = profile.send_command.empty() && AccountNeedsPassword(profile) &&
                    credentials.kind == Credentials::Given;
     SendFailure why;
-    if (profile.send_command.empty() && WriteMsmtpConfig(profile) != 0) {
+    HandOffConfig config;
+    if (profile.send_command.empty() && config.Write(profile) != 0) {
         why.kind = SendFailure::NoConfig;
-        MoveToFailed(file, FailedMaildirFor(profile.outbox), &why);
-        return HandOffResult::Failed;
+        return FileAsFailed(profile, claimed, why, new_path);
     }
     // A mail written per pictograph form names its own recipients; the lines
     // that say so are not part of what goes out.
-    QueuedDelivery delivery = ReadDeliveryHeaders(file);
+    QueuedDelivery delivery = ReadDeliveryHeaders(claimed);
     if (delivery.damaged) {
         why.kind = SendFailure::Damaged;
-        MoveToFailed(file, FailedMaildirFor(profile.outbox), &why);
-        return HandOffResult::Failed;
+        return FileAsFailed(profile, claimed, why, new_path);
     }
     // Such a mail goes to each of them in a conversation of its own, so that
     // no server sees (nor writes into a Received line) who else got it.
@@ -95,27 +127,21 @@ HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentia
     if (runs.empty())
         runs.push_back({});
     for (size_t i = 0; i < runs.size(); ++i) {
-        std::string command = HandOffCommand(profile, on_pipe, runs[i]);
-        if (RunSendCommand(command, file, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why,
+        std::string command = HandOffCommand(profile, config.Path(), on_pipe, runs[i]);
+        if (RunSendCommand(command, claimed, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why,
                            delivery.body_offset))
             continue;
         // Those before went out: the mail keeps only the recipients still
         // to reach, so that sending it again reaches each once.
         if (i > 0)
-            KeepRecipientsFrom(file, delivery, i);
-        // Not sent: it leaves the outbox, so that nothing goes out later
-        // behind the back of a caller told that it failed. Why is kept
-        // beside it for the outbox window.
-        std::string failed = FailedMaildirFor(profile.outbox);
-        MoveToFailed(file, failed, &why);
-        if (new_path)
-            *new_path = failed + "/new/" + file.substr(file.rfind('/') + 1);
-        return HandOffResult::Failed;
+            KeepRecipientsFrom(claimed, delivery, i);
+        return FileAsFailed(profile, claimed, why, new_path);
     }
-    // Sent: filed under Sent; should that fail it still leaves new/, where
-    // it would be sent again, and the failure is told on standard error.
+    // Sent: filed under Sent; should that fail it still leaves the outbox,
+    // where it would be sent again, and the failure is told on standard
+    // error.
     std::string kept;
-    if (int err = FileAsSent(file, profile.sent, profile.outbox, &kept))
+    if (int err = FileAsSent(claimed, profile.sent, profile.outbox, &kept))
         fprintf(stderr, "tegamiya-mail: a sent mail could not be filed under %s: %s; %s\n", profile.sent.c_str(),
                 strerror(err), kept.empty() ? "no copy is kept" : ("kept as " + kept).c_str());
     if (new_path)

@@ -3,6 +3,7 @@
 // outbox window.
 #pragma once
 
+#include "keyring.h"
 #include "profile.h"
 
 #include <string>
@@ -16,17 +17,21 @@ struct Credentials {
         Given,    // no keyring: kept in memory for this session, handed over on a pipe
         Missing,  // none known: mail waits in the outbox
     } kind = Keyring;
-    std::string password;  // for Given
+    SecretText password;  // for Given: out of core dumps, wiped when let go
 };
 
 enum class HandOffResult {
     Sent,     // the server took it; the file moved to Sent
-    Failed,   // the hand-off failed; the file left the outbox for failed/
+    Failed,   // the hand-off failed; the file left the outbox for failed/ (or, when failed/
+              // could not keep it, it waits in the outbox again)
     Waiting,  // nothing to hand it to (no account, no command, no password): it stays
+    Taken,    // another sender claimed it first: it is that sender's to hand on
 };
 
-// Hands one file of <outbox>/new to the server. On Sent or Failed,
-// *new_path (when given) is where the file went.
+// Hands one file of <outbox>/new to the server. It is claimed first (see
+// ClaimMail): a mail another process claimed, or that is gone, is Taken and
+// left alone. On Sent or Failed, *new_path (when given) is where the file
+// went.
 HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentials, const std::string &file,
                             std::string *new_path = nullptr);
 

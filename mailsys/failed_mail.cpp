@@ -55,35 +55,43 @@ void ForgetFailureReason(const std::string &mail_file)
     unlink(ReasonPath(DirName(DirName(mail_file)), BaseName(mail_file)).c_str());
 }
 
-int MoveToFailed(const std::string &file, const std::string &failed_maildir, const SendFailure *why)
+int MoveToFailed(const std::string &file, const std::string &failed_maildir, const SendFailure *why,
+                 const std::string &name)
 {
-    int err = EnsureMaildir(failed_maildir);
+    std::string kept_as = name.empty() ? BaseName(file) : name;
+    if (int err = EnsureMaildir(failed_maildir))
+        return err;
     // The reason first, so that the mail never shows in failed/ without it.
     // Not kept is no reason to keep the mail in the outbox.
-    if (!err && why && MakeDirs(failed_maildir + "/reasons"))
-        WriteFileAtomic(ReasonPath(failed_maildir, BaseName(file)),
-                        std::string(FailurePhrase(*why)) + "\n" + OneLine(why->detail) + "\n");
-    if (!err) {
-        std::string dst = failed_maildir + "/new/" + BaseName(file);
-        if (rename(file.c_str(), dst.c_str()) == 0) {
+    std::string reason = ReasonPath(failed_maildir, kept_as);
+    if (why && MakeDirs(failed_maildir + "/reasons"))
+        WriteFileAtomic(reason, std::string(FailurePhrase(*why)) + "\n" + OneLine(why->detail) + "\n");
+    std::string dst = failed_maildir + "/new/" + kept_as;
+    int err = 0;
+    if (rename(file.c_str(), dst.c_str()) == 0) {
+        FsyncDir(failed_maildir + "/new");
+        FsyncDir(DirName(file));
+        return 0;
+    }
+    err = errno;
+    if (err == EXDEV) {
+        // Another file system: a copy delivered there under its own name,
+        // then the original goes.
+        std::string data, delivered;
+        err = ReadFile(file, &data);
+        if (!err)
+            err = DeliverToMaildir(failed_maildir, data, &delivered);
+        if (!err && rename(delivered.c_str(), dst.c_str()) != 0)
+            err = errno, unlink(delivered.c_str());
+        if (!err) {
             FsyncDir(failed_maildir + "/new");
-            FsyncDir(DirName(file));
+            if (unlink(file.c_str()) == 0)
+                FsyncDir(DirName(file));
             return 0;
         }
-        err = errno;
-        if (err == EXDEV) {
-            // Another file system: a copy delivered there, then the original
-            // goes.
-            std::string data, delivered;
-            err = ReadFile(file, &data);
-            if (!err)
-                err = DeliverToMaildir(failed_maildir, data, &delivered);
-        }
     }
-    // Whatever happened, the mail must not stay where a sender picks it up.
-    if (unlink(file.c_str()) != 0 && errno != ENOENT)
-        return errno;
-    FsyncDir(DirName(file));
+    // Stored nowhere else: the mail stays, and so no reason is kept for it.
+    unlink(reason.c_str());
     return err;
 }
 

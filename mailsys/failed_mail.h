@@ -12,13 +12,15 @@ struct SendFailure;
 // The failed Maildir beside an outbox: <outbox's folder>/failed.
 std::string FailedMaildirFor(const std::string &outbox);
 
-// Moves a file of <outbox>/new/ into <failed>/new/ under the same name (the
-// user may read it there; nothing sends from it). When the move is
-// impossible the file is removed from the outbox all the same. Returns 0
-// when the mail was kept under failed/, else an errno (the mail is gone
-// from the outbox either way, unless it cannot be removed either).
+// Moves a mail of the outbox (waiting in new/ or claimed by this process)
+// into <failed>/new/ under the name `name` (the file's own name when
+// empty): the user may read it there; nothing sends from it. Returns 0
+// when the mail is kept under failed/. Otherwise (failed/ cannot be made,
+// the copy into it fails) it returns an errno and leaves the mail where it
+// was: a mail is never removed before it is stored elsewhere.
 // With `why`, the reason is kept beside it (see ReadFailureReason).
-int MoveToFailed(const std::string &file, const std::string &failed_maildir, const SendFailure *why = nullptr);
+int MoveToFailed(const std::string &file, const std::string &failed_maildir, const SendFailure *why = nullptr,
+                 const std::string &name = "");
 
 // Why a mail of failed/ failed, kept outside the Maildir's own folders
 // (<failed>/reasons/<unique name>: two lines, the English phrase and the

@@ -16,11 +16,15 @@ namespace mailsys {
 // With `why`, a failure is described there (see SendFailure): the command's
 // standard error then goes through a pipe of ours, is passed on to our own
 // standard error as it comes, and its last line is kept as the detail.
+// The exit status comes back through a pipe from a shell between us and
+// the command, so it is known whatever the calling program does with
+// SIGCHLD.
 struct SendFailure;
+class SecretText;
 // The command reads the file from byte `skip` on (the delivery lines at its
 // top are not part of the mail that goes out).
 bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds,
-                    const std::string *fd3_secret = nullptr, SendFailure *why = nullptr, off_t skip = 0);
+                    const SecretText *fd3_secret = nullptr, SendFailure *why = nullptr, off_t skip = 0);
 
 // Why a hand-off failed, as the outbox window tells it beside the mail.
 struct SendFailure {
@@ -33,7 +37,7 @@ struct SendFailure {
         Damaged,     // the mail's delivery lines cannot be read: not sent
     } kind = Status;
     int status = 0;
-    std::string detail;  // the last line the command wrote to standard error, UTF-8 as it came
+    std::string detail;  // the last line the command wrote to standard error, whole, as it came
 };
 
 // What happened, in English words that the outbox window translates: by the

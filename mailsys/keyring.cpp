@@ -3,6 +3,10 @@
 #include <libsecret/secret.h>
 
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <utility>
 
 namespace mailsys {
 
@@ -96,5 +100,62 @@ void ForgetSecret(std::string *secret)
         explicit_bzero(secret->data(), secret->size());
     secret->clear();
 }
+
+void SecretText::Assign(const char *text, size_t size)
+{
+    if (m_page && text >= m_page && text < m_page + m_mapped) {
+        // Its own bytes (a part of itself): through a copy of its own kind.
+        SecretText copy(std::string(text, size));
+        Clear();
+        Swap(copy);
+        return;
+    }
+    if (m_page)
+        explicit_bzero(m_page, m_size);
+    m_size = 0;
+    if (size == 0)
+        return;
+    if (size + 1 > m_mapped) {
+        Clear();
+        size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        size_t length = (size + 1 + page - 1) / page * page;
+        void *p = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        // Kept out of core dumps; locked so that it is never swapped out
+        // (a limit on locked memory may refuse that: it stays unswappable
+        // where allowed, out of dumps always).
+        madvise(p, length, MADV_DONTDUMP);
+        m_locked = mlock(p, length) == 0;
+        m_page = static_cast<char *>(p);
+        m_mapped = length;
+    }
+    memcpy(m_page, text, size);
+    m_page[size] = '\0';
+    m_size = size;
+}
+
+void SecretText::Clear()
+{
+    if (!m_page)
+        return;
+    explicit_bzero(m_page, m_mapped);
+    if (m_locked)
+        munlock(m_page, m_mapped);
+    munmap(m_page, m_mapped);
+    m_page = nullptr;
+    m_mapped = m_size = 0;
+    m_locked = false;
+}
+
+void SecretText::Swap(SecretText &other) noexcept
+{
+    std::swap(m_page, other.m_page);
+    std::swap(m_mapped, other.m_mapped);
+    std::swap(m_size, other.m_size);
+    std::swap(m_locked, other.m_locked);
+}
+
+void ForgetSecret(SecretText *secret) { secret->Clear(); }
 
 }  // namespace mailsys

@@ -3,6 +3,7 @@
 #include "fsutil.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -151,6 +152,95 @@ int FileAsSent(const std::string &file, const std::string &sent, const std::stri
             FsyncDir(DirName(file));
     }
     return err;
+}
+
+namespace {
+
+// The start time of a process (clock ticks after boot, the 22nd field of
+// /proc/<pid>/stat), "" when there is no such process.
+std::string StartTime(pid_t pid)
+{
+    std::string stat;
+    if (ReadFile("/proc/" + std::to_string(pid) + "/stat", &stat) != 0)
+        return "";
+    // The command name (2nd field) may hold blanks and brackets: count the
+    // fields after its last ')'.
+    size_t pos = stat.rfind(')');
+    if (pos == std::string::npos)
+        return "";
+    for (int field = 2; field < 22 && pos != std::string::npos; ++field)
+        pos = stat.find(' ', pos + 1);
+    if (pos == std::string::npos)
+        return "";
+    size_t end = stat.find(' ', pos + 1);
+    return stat.substr(pos + 1, end == std::string::npos ? std::string::npos : end - pos - 1);
+}
+
+// <maildir> of a file in <maildir>/<sub>/.
+std::string MaildirOf(const std::string &file) { return DirName(DirName(file)); }
+
+}  // namespace
+
+std::string ThisProcessOwner() { return std::to_string(getpid()) + "." + StartTime(getpid()); }
+
+bool OwnerRuns(const std::string &owner)
+{
+    size_t dot = owner.find('.');
+    if (dot == std::string::npos || dot == 0)
+        return false;
+    char *end = nullptr;
+    long pid = strtol(owner.c_str(), &end, 10);
+    if (end != owner.c_str() + dot || pid <= 0)
+        return false;
+    std::string start = StartTime(static_cast<pid_t>(pid));
+    return !start.empty() && start == owner.substr(dot + 1);
+}
+
+int ClaimMail(const std::string &file, std::string *claimed)
+{
+    std::string folder = MaildirOf(file) + "/claimed";
+    if (!MakeDirs(folder))
+        return errno ? errno : EIO;
+    std::string dst = folder + "/" + BaseName(file) + ":" + ThisProcessOwner();
+    if (rename(file.c_str(), dst.c_str()) != 0)
+        return errno;
+    // Should a crash forget the rename, the mail is back in new/ unclaimed:
+    // nobody was handed it yet.
+    FsyncDir(folder);
+    *claimed = dst;
+    return 0;
+}
+
+std::string ClaimedMailName(const std::string &claimed)
+{
+    std::string name = BaseName(claimed);
+    size_t colon = name.rfind(':');
+    return colon == std::string::npos ? name : name.substr(0, colon);
+}
+
+int ReleaseClaim(const std::string &claimed, std::string *back)
+{
+    std::string dst = MaildirOf(claimed) + "/new/" + ClaimedMailName(claimed);
+    if (rename(claimed.c_str(), dst.c_str()) != 0)
+        return errno;
+    FsyncDir(DirName(dst));
+    if (back)
+        *back = dst;
+    return 0;
+}
+
+int ReturnAbandonedClaims(const std::string &maildir)
+{
+    int returned = 0;
+    for (const auto &name : ListDir(maildir + "/claimed")) {
+        size_t colon = name.rfind(':');
+        if (colon == std::string::npos || OwnerRuns(name.substr(colon + 1)))
+            continue;
+        // Another process giving it back at the same time: one rename wins.
+        if (ReleaseClaim(maildir + "/claimed/" + name) == 0)
+            ++returned;
+    }
+    return returned;
 }
 
 void CleanMaildirTmp(const std::string &maildir)

@@ -25,6 +25,33 @@ int MoveToMaildirCur(const std::string &file, const std::string &maildir, std::s
 // empty).
 int FileAsSent(const std::string &file, const std::string &sent, const std::string &outbox, std::string *where);
 
+// Claims: a mail of <maildir>/new/ is renamed into <maildir>/claimed/
+// before it is handed on. A rename succeeds for one process only, so each
+// mail is handed on by exactly one sender; the claimed name carries its
+// owner ("<name>:<pid>.<start time>") so that the claim of a process that
+// died can be given back.
+
+// Claims `file` (a path in <maildir>/new/). Returns 0 and *claimed, ENOENT
+// when the file is no longer there (another sender took it), or another
+// errno (the file stays in new/).
+int ClaimMail(const std::string &file, std::string *claimed);
+
+// The mail's own name in a claimed path (the owner taken off).
+std::string ClaimedMailName(const std::string &claimed);
+
+// Gives a claimed mail back to <maildir>/new/ under its own name. Returns
+// 0 (and *back, when given) or an errno.
+int ReleaseClaim(const std::string &claimed, std::string *back = nullptr);
+
+// Gives back every claim under <maildir>/claimed/ whose owner process no
+// longer runs. Returns how many went back to new/.
+int ReturnAbandonedClaims(const std::string &maildir);
+
+// This process as a claim's owner: "<pid>.<start time>"; and whether such
+// an owner still runs (the start time tells a reused pid apart).
+std::string ThisProcessOwner();
+bool OwnerRuns(const std::string &owner);
+
 // Removes files in <maildir>/tmp/ older than 36 hours: leftovers of writers
 // that died before finishing.
 void CleanMaildirTmp(const std::string &maildir);

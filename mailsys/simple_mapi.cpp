@@ -238,7 +238,9 @@ ULONG MAPILogon(ULONG_PTR ulUIParam, LPSTR, LPSTR, FLAGS flFlags, ULONG, LPLHAND
         if (EnsureMaildir(profile.outbox) != 0)
             return MAPI_E_LOGIN_FAILURE;
         CleanMaildirTmp(profile.outbox);
-        // msmtp's configuration follows the profile, also one edited by hand.
+        ReturnAbandonedClaims(profile.outbox);
+        // Each hand-off writes its own msmtp configuration: the file earlier
+        // versions shared between processes goes.
         WriteMsmtpConfig(profile);
         // The account's password: from the keyring; else asked for (once per
         // logon) and kept there, or, with no keyring, in memory only.

@@ -2,12 +2,14 @@
 // installed beside Tegamiya (its "OE" button starts it).
 #include "account_dialog.h"
 #include "outbox_frame.h"
+#include "outbox_send.h"
 #include "ui_text.h"
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
 #include <climits>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -61,4 +63,12 @@ public:
 
 }  // namespace
 
-wxIMPLEMENT_APP(OutboxApp);
+wxIMPLEMENT_APP_NO_MAIN(OutboxApp);
+
+int main(int argc, char **argv)
+{
+    // --send: what waits goes out without a window (nor a display).
+    if (argc == 2 && strcmp(argv[1], "--send") == 0)
+        return mailsys::RunSendMode(stdout, stderr);
+    return wxEntry(argc, argv);
+}

@@ -4,7 +4,9 @@
 #include "fsutil.h"
 #include "maildir.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace mailsys {
@@ -35,13 +37,41 @@ std::vector<HandOffResult> SendFiles(const Profile &profile, const Credentials &
                                      const std::vector<std::string> &files, SendSink &sink)
 {
     std::vector<HandOffResult> results;
+    // Mail whose claim a sender that died left behind waits again (it is
+    // sent at the next run).
+    ReturnAbandonedClaims(profile.outbox);
     for (size_t i = 0; i < files.size(); ++i) {
         sink.Sending(i, files.size());
-        HandOffResult r = FileExists(files[i]) ? HandOffQueued(profile, credentials, files[i]) : HandOffResult::Sent;
+        // Gone from new/ (another sender claimed it, or it was sent
+        // meanwhile): Taken, told apart from what this run sent.
+        HandOffResult r = HandOffQueued(profile, credentials, files[i]);
         results.push_back(r);
         sink.Done(i, r);
     }
     return results;
+}
+
+std::vector<std::string> WaitingFiles(const Profile &profile)
+{
+    std::string folder = profile.outbox + "/new";
+    std::vector<std::pair<timespec, std::string>> found;
+    for (const auto &name : ListDir(folder)) {
+        struct stat st;
+        std::string path = folder + "/" + name;
+        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            found.push_back({st.st_mtim, path});
+    }
+    std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
+        if (a.first.tv_sec != b.first.tv_sec)
+            return a.first.tv_sec < b.first.tv_sec;
+        if (a.first.tv_nsec != b.first.tv_nsec)
+            return a.first.tv_nsec < b.first.tv_nsec;
+        return a.second < b.second;
+    });
+    std::vector<std::string> files;
+    for (auto &f : found)
+        files.push_back(std::move(f.second));
+    return files;
 }
 
 int ReturnToOutbox(const Profile &profile, const std::string &failed_file, std::string *path)

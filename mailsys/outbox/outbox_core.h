@@ -29,10 +29,13 @@ public:
 };
 
 // Hands each file on in turn (see HandOffQueued); a mail that fails does not
-// stop the others. A file no longer there (sent meanwhile by another
-// program) counts as Sent.
+// stop the others. A file another sender claimed first, or no longer there
+// (sent meanwhile by another program), counts as Taken.
 std::vector<HandOffResult> SendFiles(const Profile &profile, const Credentials &credentials,
                                      const std::vector<std::string> &files, SendSink &sink);
+
+// The files waiting in the outbox's new/, oldest first.
+std::vector<std::string> WaitingFiles(const Profile &profile);
 
 // Puts a mail of the failed folder back into the outbox's new/ under a new
 // unique name, so that it is sent again. Returns 0 (and *path) or an errno;

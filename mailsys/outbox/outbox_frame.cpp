@@ -355,20 +355,24 @@ void OutboxFrame::StartSending(const std::vector<std::string> &files, const std:
     m_sending = true;
     m_gauge->SetRange(static_cast<int>(files.size()));
     m_gauge->SetValue(0);
-    auto counts = std::make_shared<std::array<size_t, 3>>();
+    auto counts = std::make_shared<std::array<size_t, 4>>();
     auto sending = [this, ids](size_t i, size_t n) {
         m_results[ids[i]] = T("Sending...");
         m_status->SetLabel(wxString::Format(T("Sending %zu of %zu..."), i + 1, n));
         List(OutboxFolder::Waiting)->Refresh();
     };
     auto done = [this, ids, counts, n = files.size()](size_t i, HandOffResult r) {
-        const char *words[] = {"Sent", "Failed", "Waiting"};
+        const char *words[] = {"Sent", "Failed", "Waiting", "Taken by another sender"};
         m_results[ids[i]] = T(words[static_cast<int>(r)]);
         ++(*counts)[static_cast<int>(r)];
         m_gauge->SetValue(static_cast<int>(i + 1));
         List(OutboxFolder::Waiting)->Refresh();
-        if (i + 1 == n)
+        if (i + 1 == n) {
             Finished((*counts)[0], (*counts)[1], (*counts)[2]);
+            if ((*counts)[3])
+                m_status->SetLabel(m_status->GetLabel() + " " +
+                                   wxString::Format(T("%zu taken by another sender."), (*counts)[3]));
+        }
     };
     if (m_worker.joinable())
         m_worker.join();

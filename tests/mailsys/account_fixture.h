@@ -76,6 +76,7 @@ public:
     {
     }
     std::string AuthLog() const { return ReadText(folder + "/auth.log"); }
+    std::string LoginsHex() const { return ReadText(folder + "/logins.hex"); }
 
     std::string folder;
 };

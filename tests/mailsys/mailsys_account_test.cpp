@@ -83,7 +83,13 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"128.0.0.1", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
                       CheckCase{"smtp.example.jp", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
                       CheckCase{"localhost.example.jp", 25, SmtpSecurity::None, "", AccountProblem::UnprotectedRemote},
-                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\nro", AccountProblem::BadUser}),
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\nro", AccountProblem::BadUser},
+                      // What msmtp's configuration cannot carry: control characters, text that is not UTF-8.
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\rro", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "ta\x7Fro", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "\x8E\x52", AccountProblem::BadUser},
+                      CheckCase{"smtp.example.jp", 587, SmtpSecurity::StartTls, "CORP\\taro \"#1\" \xE5\xB1\xB1",
+                                AccountProblem::None}),
     [](const auto &info) { return std::to_string(info.index); });
 
 TEST(Account, ProfileKeepsTheAccountAndNoPassword)
@@ -109,13 +115,16 @@ TEST(Account, MsmtpConfigurationFollowsTheProfile)
     TempHome home;
     mailsys::Profile p;
     ASSERT_EQ(mailsys::LoadProfile(&p), mailsys::ProfileLoad::Ok);
-    std::string path = mailsys::MsmtpConfigPath();
-    EXPECT_EQ(path, home.root + "/config/tegamiya-mail/msmtprc");
+    std::string folder = mailsys::HandOffConfigFolder();
+    EXPECT_EQ(folder, home.root + "/config/tegamiya-mail/handoff");
 
     // No account: no file, and mail waits.
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
-    EXPECT_FALSE(FileExists(path));
-    EXPECT_EQ(mailsys::HandOffCommand(p, false), "");
+    {
+        mailsys::HandOffConfig none;
+        EXPECT_EQ(none.Write(p), EINVAL);
+        EXPECT_EQ(none.Path(), "");
+        EXPECT_EQ(mailsys::HandOffCommand(p, none.Path(), false), "");
+    }
 
     struct {
         SmtpSecurity security;
@@ -124,34 +133,52 @@ TEST(Account, MsmtpConfigurationFollowsTheProfile)
                  {SmtpSecurity::Tls, "tls on\n", "tls_starttls off\n", "auth on\n"},
                  // msmtp logs in without TLS only with a method named.
                  {SmtpSecurity::None, "tls off\n", "tls_starttls off\n", "auth plain\n"}};
+    std::string path;
     for (const auto &k : kinds) {
         p.account = Account("127.0.0.1", 2525, k.security, "ta\"ro");
-        ASSERT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+        mailsys::HandOffConfig config;
+        ASSERT_EQ(config.Write(p), 0);
+        path = config.Path();
+        EXPECT_EQ(path.rfind(folder + "/", 0), 0u) << path;
+        EXPECT_EQ(path.substr(path.size() - 7), "msmtprc");  // what msmtp's AppArmor profile lets it read
         std::string text = ReadText(path);
         EXPECT_NE(text.find(k.tls), std::string::npos) << text;
         EXPECT_NE(text.find(k.starttls), std::string::npos) << text;
-        EXPECT_NE(text.find("host 127.0.0.1\nport 2525\nfrom taro@example.jp\n"), std::string::npos) << text;
-        EXPECT_NE(text.find(std::string(k.auth) + "user \"ta\\\"ro\"\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("host \"127.0.0.1\"\nport 2525\nfrom \"taro@example.jp\"\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string(k.auth) + "user \"ta\"ro\"\n"), std::string::npos) << text;
         EXPECT_NE(text.find("tls_trust_file system\n"), std::string::npos) << text;
         EXPECT_EQ(text.find("\npassword"), std::string::npos);
         struct stat st;
         ASSERT_EQ(stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
+        ASSERT_EQ(stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(mailsys::HandOffCommand(p, path, false), "msmtp -C '" + path + "' -t");
+        EXPECT_EQ(mailsys::HandOffCommand(p, path, true), "msmtp -C '" + path + "' -t --passwordeval='cat <&3'");
     }
-    EXPECT_EQ(mailsys::HandOffCommand(p, false), "msmtp -C '" + path + "' -t");
-    EXPECT_EQ(mailsys::HandOffCommand(p, true), "msmtp -C '" + path + "' -t --passwordeval='cat <&3'");
-
-    // A hand-written send command wins, and the account's file goes.
-    p.send_command = "/usr/sbin/sendmail -t -oi";
-    EXPECT_EQ(mailsys::HandOffCommand(p, true), "/usr/sbin/sendmail -t -oi");
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+    // Each hand-off's file goes with it.
     EXPECT_FALSE(FileExists(path));
+    EXPECT_TRUE(Files(folder).empty());
+    // A file a process that died left (no such pid) goes at the next hand-off.
+    WriteText(folder + "/999999999.1-abcdef.msmtprc", "x");
+    {
+        mailsys::HandOffConfig config;
+        ASSERT_EQ(config.Write(p), 0);
+        EXPECT_EQ(Files(folder).size(), 1u);
+    }
+
+    // A hand-written send command wins; the file earlier versions shared goes.
+    p.send_command = "/usr/sbin/sendmail -t -oi";
+    EXPECT_EQ(mailsys::HandOffCommand(p, "", true), "/usr/sbin/sendmail -t -oi");
+    WriteText(mailsys::MsmtpConfigPath(), "old");
+    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
+    EXPECT_FALSE(FileExists(mailsys::MsmtpConfigPath()));
 
     // An unprotected connection to another machine is never configured.
     p.send_command.clear();
     p.account = Account("smtp.example.jp", 25, SmtpSecurity::None, "taro");
-    EXPECT_EQ(mailsys::WriteMsmtpConfig(p), 0);
-    EXPECT_FALSE(FileExists(path));
+    mailsys::HandOffConfig config;
+    EXPECT_EQ(config.Write(p), EINVAL);
     EXPECT_FALSE(mailsys::UsesAccount(p));
 }
 
@@ -461,12 +488,52 @@ TEST(AccountDelivery, PasswordFromTheKeyringReachesMsmtpAndNoFile)
     EXPECT_EQ(m["body_hex"], Hex("\x82\xA0\xF8\x9F"));
     EXPECT_TRUE(a.home.NewMail().empty());
     EXPECT_EQ(Files(a.home.sent + "/cur").size(), 1u);
-    struct stat st;
-    ASSERT_EQ(stat((a.home.root + "/config/tegamiya-mail/msmtprc").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // Its configuration went with the hand-off.
+    EXPECT_TRUE(Files(mailsys::HandOffConfigFolder()).empty());
     // The keyring's own file is there, encrypted; nothing holds the password.
     EXPECT_TRUE(FileExists(a.home.root + "/data/keyrings/login.keyring"));
     EXPECT_FALSE(AnyFileHolds(a.home.root, AccountHome::kPassword));
+}
+
+// Logins msmtp would read otherwise than written reach the server byte for
+// byte (the real msmtp against the test server, which logs what arrived);
+// a user name of 256 bytes is accepted, 257 refused.
+TEST(AccountDelivery, AwkwardLoginsArriveUnchanged)
+{
+    AccountHome a;
+    NoKeyring(a.home.root);
+    mailsys::Profile p;
+    ASSERT_EQ(mailsys::LoadProfile(&p), mailsys::ProfileLoad::Ok);
+    const std::string logins[] = {
+        "CORP\\taro", "CORP\\", "ta\"ro", "\"taro\"", " taro ", "taro #1", "#taro", "\xE5\xB1\xB1\xE7\x94\xB0",
+        std::string(256, 'u'),
+    };
+    std::string expected;
+    for (const std::string &login : logins) {
+        p.account.user = login;
+        ASSERT_EQ(mailsys::CheckAccount(p.account), AccountProblem::None) << login;
+        std::string file;
+        ASSERT_EQ(mailsys::DeliverToMaildir(p.outbox, "To: x@example.com\r\n\r\nhi\r\n", &file), 0);
+        EXPECT_EQ(mailsys::HandOffQueued(p, {mailsys::Credentials::Given, "wrong"}, file),
+                  mailsys::HandOffResult::Failed) << login;
+        expected += Hex(login) + "\n";
+    }
+    EXPECT_EQ(a.server->LoginsHex(), expected);
+    p.account.user = std::string(257, 'u');
+    EXPECT_EQ(mailsys::CheckAccount(p.account), AccountProblem::BadUser);
+    // A CA file msmtp would read otherwise is refused; one whose path holds
+    // a blank, '#' and '"' is trusted as named. The right login: it goes out.
+    p.account.user = "taro";
+    for (const char *ca : {"cert.pem", "~/cert.pem"}) {
+        p.account.ca_file = ca;
+        EXPECT_EQ(mailsys::CheckAccount(p.account), AccountProblem::BadCaFile) << ca;
+    }
+    p.account.ca_file = a.home.root + "/my \"ca\" #1.pem";
+    ASSERT_EQ(link(a.cert.cert.c_str(), p.account.ca_file.c_str()), 0);
+    std::string file;
+    ASSERT_EQ(mailsys::DeliverToMaildir(p.outbox, "To: x@example.com\r\n\r\nhi\r\n", &file), 0);
+    EXPECT_EQ(mailsys::HandOffQueued(p, {mailsys::Credentials::Given, AccountHome::kPassword}, file),
+              mailsys::HandOffResult::Sent);
 }
 
 TEST(AccountDelivery, WrongPasswordFailsAndMovesTheMailToFailed)

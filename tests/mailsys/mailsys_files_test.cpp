@@ -1,14 +1,23 @@
 // The mail library's file handling below its entry points: the atomic
 // profile writer and symbolic links, failed folder syncs, Maildir delivery
 // and cleaning, and the send command's clock and descriptors.
+#include "delivery.h"
+#include "failed_mail.h"
 #include "fsutil.h"
 #include "handoff.h"
+#include "keyring.h"
 #include "maildir.h"
 
 #include "test_support.h"
+#include "../support/child_process.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <tuple>
+#include <fstream>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -216,6 +225,235 @@ TEST(MailFiles, SendCommandGetsOnlyTheStandardDescriptors)
     std::string fds = out.substr(9);
     EXPECT_EQ(fds.find("57\n"), std::string::npos) << fds;
     EXPECT_EQ(("\n" + fds).find("\n" + std::to_string(inherited) + "\n"), std::string::npos) << fds;
+}
+
+// A profile that hands mail to a shell command.
+Profile CommandProfile(const std::string &root, const std::string &outbox, const std::string &command)
+{
+    Profile p;
+    p.sender_address = "taro@example.jp";
+    p.outbox = outbox;
+    p.sent = root + "/sent";
+    p.send_command = command;
+    return p;
+}
+
+// A failed hand-off files the mail under failed/ with its reason (the send
+// program's last error line, whole), also after a reader marks it read;
+// when failed/ cannot take it, the mail waits in the outbox again.
+TEST(MailFiles, FailedHandOffKeepsTheMailAndWhy)
+{
+    std::string long_line = "msmtp: " + std::string(400, 'x') + " \xE3\x81\x82";
+    struct Case {
+        const char *outbox;  // under the home; nullptr detail: failed/ blocked
+        std::string errors;
+        const char *detail;
+    } cases[] = {{"mail/outbox", "first\nmsmtp: 535 5.7.8 no\n", "msmtp: 535 5.7.8 no"},
+                 {"mail/outbox/", "first\n" + long_line + "\n\n", long_line.c_str()},
+                 {"mail/outbox", "no\n", nullptr}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.outbox + c.errors.substr(0, 10));
+        TempHome home(false);
+        std::string outbox = home.root + "/" + c.outbox, failed = home.root + "/mail/failed", file, where;
+        WriteText(home.root + "/errors", c.errors);
+        Profile p = CommandProfile(home.root, outbox, "cat >/dev/null; cat '" + home.root + "/errors' >&2; exit 77");
+        ASSERT_EQ(DeliverToMaildir(outbox, "mail", &file), 0);
+        if (!c.detail)
+            WriteText(failed, "not a folder");
+        EXPECT_EQ(HandOffQueued(p, {}, file, &where), HandOffResult::Failed);
+        EXPECT_EQ(where, c.detail ? failed + "/new/" + BaseName(file) : file);
+        EXPECT_EQ(ReadText(where), "mail");
+        EXPECT_EQ(Files(outbox + "/new").size() + Files(outbox + "/claimed").size(), c.detail ? 0u : 1u);
+        std::string read = failed + "/cur/" + BaseName(file) + ":2,S", phrase, detail;
+        if (c.detail && rename(where.c_str(), read.c_str()) == 0) {
+            ASSERT_TRUE(ReadFailureReason(read, &phrase, &detail));
+            EXPECT_EQ(phrase, "The server refused the login.");
+            EXPECT_EQ(detail, c.detail);
+        }
+    }
+}
+
+// A mail another sender claimed (or that is gone) is Taken, not handed on;
+// claims of processes that no longer run go back to new/, others stay.
+TEST(MailFiles, ClaimsAreTakenOnceAndAbandonedOnesComeBack)
+{
+    TempHome home(false);
+    std::string outbox = home.root + "/outbox", log = home.root + "/handed", file, claimed;
+    Profile p = CommandProfile(home.root, outbox, "cat >> '" + log + "'");
+    ASSERT_EQ(DeliverToMaildir(outbox, "first", &file), 0);
+    ASSERT_EQ(ClaimMail(file, &claimed), 0);
+    EXPECT_EQ(ClaimedMailName(claimed), BaseName(file));
+    EXPECT_EQ(ClaimMail(file, &claimed), ENOENT);
+    EXPECT_EQ(HandOffQueued(p, {}, file), HandOffResult::Taken);
+    EXPECT_FALSE(mailsys_test::FileExists(log));
+
+    std::string me = ThisProcessOwner(), pid = me.substr(0, me.find('.')), start = me.substr(me.find('.'));
+    const std::pair<std::string, bool> owners[] = {
+        {me, false}, {"999999999" + start, true}, {pid + ".1", true} /* a reused pid */, {"", true}};
+    for (const auto &o : owners)
+        WriteText(outbox + "/claimed/m" + o.first + ":" + o.first, "x");
+    EXPECT_EQ(ReturnAbandonedClaims(outbox), 3);
+    for (const auto &o : owners)
+        EXPECT_EQ(mailsys_test::FileExists(outbox + "/new/m" + o.first), o.second) << o.first;
+    EXPECT_TRUE(mailsys_test::FileExists(claimed));  // this process's own claim stays
+    EXPECT_EQ(HandOffQueued(p, {}, outbox + "/new/m999999999" + start), HandOffResult::Sent);
+    EXPECT_EQ(ReadText(log), "x");
+}
+
+// The exit status reaches the hand-off whatever the process does with
+// SIGCHLD: default, ignored (children reap themselves), reaped by a handler.
+void ReapAll(int)
+{
+    int saved = errno;
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    errno = saved;
+}
+
+TEST(MailFiles, ExitStatusSurvivesTheHostsChildHandling)
+{
+    TempHome home(false);
+    WriteText(home.root + "/message", "mail\n");
+    struct sigaction saved {};
+    sigaction(SIGCHLD, nullptr, &saved);
+    for (auto handler : {SIG_DFL, SIG_IGN, ReapAll}) {
+        struct sigaction action {};
+        action.sa_handler = handler;
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGCHLD, &action, nullptr);
+        const std::tuple<const char *, SendFailure::Kind, int> cases[] = {
+            {"cat >/dev/null", SendFailure::Status, 0},
+            {"exit 75", SendFailure::Status, 75},
+            {"kill -TERM $$", SendFailure::Killed, SIGTERM}};
+        for (const auto &[command, kind, status] : cases) {
+            SendFailure why;
+            EXPECT_EQ(RunSendCommand(command, home.root + "/message", 30, nullptr, &why), status == 0) << command;
+            EXPECT_EQ(why.kind, kind) << command;
+            EXPECT_EQ(why.status, status) << command;
+        }
+    }
+    sigaction(SIGCHLD, &saved, nullptr);
+}
+
+// The session's password: on pages left out of core dumps ("dd" in the
+// kernel's flags of the mapping), each copy on its own; a replaced text
+// leaves no old bytes behind.
+std::string VmFlagsOf(const void *address)
+{
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    for (unsigned long long from, to, at = reinterpret_cast<uintptr_t>(address); std::getline(smaps, line);) {
+        if (sscanf(line.c_str(), "%llx-%llx ", &from, &to) == 2 && line.find(':') > line.find('-'))
+            inside = at >= from && at < to;
+        else if (inside && line.rfind("VmFlags:", 0) == 0)
+            return line;
+    }
+    return "";
+}
+
+TEST(MailFiles, SessionPasswordStaysOutOfDumpsAndIsWiped)
+{
+    Credentials given{Credentials::Given, "pw-\"\\-7q2"};
+    Credentials copy = given;
+    for (const SecretText *secret : {&given.password, &copy.password}) {
+        EXPECT_TRUE(*secret == "pw-\"\\-7q2");
+        EXPECT_NE(VmFlagsOf(secret->data()).find(" dd"), std::string::npos) << VmFlagsOf(secret->data());
+    }
+    EXPECT_NE(copy.password.data(), given.password.data());
+    SecretText moved = std::move(copy.password);
+    EXPECT_TRUE(copy.password.empty());
+    EXPECT_TRUE(moved == "pw-\"\\-7q2");
+    const char *page = moved.data();
+    moved.Assign("ab", 2);
+    ASSERT_EQ(moved.data(), page);
+    EXPECT_EQ(std::string(page, 9), std::string("ab\0\0\0\0\0\0\0", 9));
+    ForgetSecret(&moved);
+    EXPECT_STREQ(moved.data(), "");
+}
+
+// tegamiya-outbox --send as a timer runs it: a line per mail, the exit
+// status; and run twice at once over one waiting mail, one delivery.
+struct SendRun {
+    int out = -1, status = -1;
+    pid_t pid = testenv::StartProgram({TEGAMIYA_OUTBOX, "--send"}, &out);
+    std::string output;
+    bool Ended()
+    {
+        int st;
+        if (status < 0 && waitpid(pid, &st, WNOHANG) == pid) {
+            char buf[4096];
+            for (ssize_t n; (n = read(out, buf, sizeof buf)) > 0;)
+                output.append(buf, static_cast<size_t>(n));
+            close(out);
+            status = WIFEXITED(st) ? WEXITSTATUS(st) : 128;
+        }
+        return status >= 0;
+    }
+};
+
+template <class Pred> bool Eventually(Pred done)
+{
+    for (int i = 0; i < 6000 && !done(); ++i)
+        usleep(10000);
+    return done();
+}
+
+TEST(MailFiles, SendModeSendsWhatWaitsAndTellsHowItWent)
+{
+    struct Case {
+        const char *profile;  // nullptr: none
+        const char *language;
+        int mails, status;
+        const char *first_line;
+    } cases[] = {
+        {nullptr, "", 1, 2, ""},
+        {"name = T\naddress = t@example.jp\n", "", 1, 2, ""},  // no account, no command
+        {"address = t@example.jp\nsend_command = cat >/dev/null\n", "ja", 2, 0,
+         "\xE9\x80\x81\xE4\xBF\xA1\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F: \"s0\" (x@example.com)"},
+        {"address = t@example.jp\nsend_command = cat >/dev/null; echo 'no such user' >&2; exit 67\n", "", 1, 1,
+         "Failed: A recipient was refused. (no such user): \"s0\" (x@example.com)"},
+    };
+    for (const Case &c : cases) {
+        TempHome home(false);
+        setenv("TEGAMIYA_MAIL_LANGUAGE", c.language, 1);
+        if (c.profile)
+            home.WriteProfile(c.profile);
+        std::string file;
+        for (int i = 0; i < c.mails; ++i)
+            DeliverToMaildir(home.outbox, "To: x@example.com\r\nSubject: s" + std::to_string(i) + "\r\n\r\n", &file);
+        SendRun run;
+        ASSERT_TRUE(Eventually([&] { return run.Ended(); }));
+        EXPECT_EQ(run.status, c.status) << run.output;
+        EXPECT_EQ(run.output.substr(0, run.output.find('\n')), c.first_line);
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), c.status == 2 ? 0 : c.mails);
+    }
+    unsetenv("TEGAMIYA_MAIL_LANGUAGE");
+}
+
+TEST(MailFiles, SendModeTwiceAtOnceDeliversOnce)
+{
+    TempHome home(false);
+    // Each hand-off keeps its copy, then holds until the test lets it go.
+    home.WriteProfile("address = t@example.jp\nsend_command = cat > '" + home.root + "/got.'$$; until [ -e '" +
+                      home.root + "/go' ]; do sleep 0.01; done\n");
+    std::string file;
+    ASSERT_EQ(DeliverToMaildir(home.outbox, "To: x@example.com\r\nSubject: once\r\n\r\n", &file), 0);
+    auto copies = [&] {
+        auto names = Files(home.root);
+        return std::count_if(names.begin(), names.end(), [](const auto &n) { return n.rfind("got.", 0) == 0; });
+    };
+    SendRun a, b;
+    // One of them hands the mail on; the other found nothing, or found it taken.
+    ASSERT_TRUE(Eventually([&] { return copies() == 1 && (a.Ended() || b.Ended()); }));
+    WriteText(home.root + "/go", "");
+    ASSERT_TRUE(Eventually([&] { return a.Ended() && b.Ended(); }));
+    EXPECT_EQ(a.status + b.status, 0) << a.output << b.output;
+    std::string both = a.output + b.output;
+    EXPECT_EQ(both.find("Sent: \"once\""), both.rfind("Sent: \"once\"")) << both;
+    EXPECT_EQ(copies(), 1);
+    EXPECT_TRUE(home.NewMail().empty());
+    EXPECT_EQ(Files(home.sent + "/cur").size(), 1u);
 }
 
 }  // namespace

@@ -320,8 +320,12 @@ TEST(PictographSplit, OneMailPerFormWithItsEnvelope)
     // The hand-off names the envelope's recipients in place of -t.
     mailsys::Profile p;
     p.send_command = "msmtp -t --host=h";
-    EXPECT_EQ(mailsys::HandOffCommand(p, false, {"a@b", "c@d"}), "msmtp --host=h 'a@b' 'c@d'");
-    EXPECT_EQ(mailsys::HandOffCommand(p, false), "msmtp -t --host=h");
+    EXPECT_EQ(mailsys::HandOffCommand(p, "", false, {"a@b", "c@d"}), "msmtp --host=h 'a@b' 'c@d'");
+    EXPECT_EQ(mailsys::HandOffCommand(p, "", false), "msmtp -t --host=h");
+    p.send_command.clear();
+    p.account.server = "127.0.0.1";
+    p.account.security = mailsys::SmtpSecurity::None;
+    EXPECT_EQ(mailsys::HandOffCommand(p, "/c", true, {"a@b"}), "msmtp -C '/c' --passwordeval='cat <&3' -- 'a@b'");
 }
 
 }  // namespace

@@ -9,7 +9,8 @@ usage: smtp_account_server.py FOLDER CERT KEY USER PASSWORD [starttls|login|tls|
 
 Prints its port, then stores every message it receives in FOLDER as N.eml
 with its envelope in N.env (sender on the first line, one recipient a line
-after it). Each AUTH attempt appends "user ok|bad" to FOLDER/auth.log."""
+after it). Each AUTH attempt appends "user ok|bad" to FOLDER/auth.log and
+the login's bytes in hex to FOLDER/logins.hex."""
 import asyncio
 import os
 import ssl
@@ -31,6 +32,9 @@ class Authenticator:
         with open(os.path.join(self.folder, "auth.log"), "a") as f:
             login = auth_data.login.decode(errors="replace") if isinstance(auth_data, LoginPassword) else "?"
             f.write("%s %s %s\n" % (mechanism, login, "ok" if ok else "bad"))
+        # The login's bytes exactly as they arrived, in hex.
+        with open(os.path.join(self.folder, "logins.hex"), "a") as f:
+            f.write((auth_data.login.hex() if isinstance(auth_data, LoginPassword) else "?") + "\n")
         return AuthResult(success=ok, handled=False)
 
 
