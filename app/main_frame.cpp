@@ -79,9 +79,8 @@ bool CMainFrame::OnCreate()
         {wxACCEL_CTRL, 'X', ID_EDIT_CUT},         {wxACCEL_SHIFT, WXK_DELETE, ID_EDIT_CUT},
         {wxACCEL_CTRL, 'C', ID_EDIT_COPY},        {wxACCEL_CTRL, WXK_INSERT, ID_EDIT_COPY},
         {wxACCEL_CTRL, 'V', ID_EDIT_PASTE},       {wxACCEL_SHIFT, WXK_INSERT, ID_EDIT_PASTE},
-        // Ctrl+A as its menu item shows it, before the focused field's own
-        // binding: in the To box, CC or BCC GTK would select that field's
-        // text instead of the subject's or the body's.
+        // Ctrl+A as its menu item shows it: the subject or the body. The To
+        // box, CC and BCC take it before this table for their own text.
         {wxACCEL_CTRL, 'A', ID_EDIT_SELECT_ALL},
     };
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));

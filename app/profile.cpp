@@ -279,6 +279,11 @@ int ProfileFile::GetInt(std::string_view section, std::string_view key, int def)
 
 bool ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
+    return WriteStrings({{std::string(section), std::string(key), std::string(value)}});
+}
+
+bool ProfileFile::WriteStrings(const std::vector<Entry> &entries)
+{
     if (m_path.empty())
         return false;
     ProfileText doc;
@@ -287,9 +292,11 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
     } else if (Exists(m_path)) {
         return false; // there but unreadable: never replace what we cannot read
     }
-    if (!ProfileSet(doc, section, key, value)) {
-        errno = EINVAL;
-        return false;
+    for (const Entry &e : entries) {
+        if (!ProfileSet(doc, e.section, e.key, e.value)) {
+            errno = EINVAL;
+            return false;
+        }
     }
     return Save(m_path, doc, m_createFolders);
 }

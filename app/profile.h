@@ -52,6 +52,16 @@ public:
     // Removes a key; true when the file no longer holds it.
     bool DeleteKey(std::string_view section, std::string_view key);
 
+    // One value of a group of settings written together.
+    struct Entry {
+        std::string section, key, value;
+    };
+    // Writes every entry, in order, in one rewrite of the file: afterwards
+    // the file holds all of them or (on any failure, a name or value it
+    // cannot hold included) is as it was. A group of keys that belong
+    // together never ends half old, half new.
+    bool WriteStrings(const std::vector<Entry> &entries);
+
 private:
     std::string m_path;
     bool m_createFolders;

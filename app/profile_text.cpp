@@ -29,12 +29,12 @@ Parsed ParseLine(std::string_view line)
     Parsed p;
     std::string_view t = Trim(line);
     if (!t.empty() && t[0] == '[') {
-        size_t close = t.find(']');
+        size_t close = cp932::FindAscii(t, ']');
         p.kind = LineKind::Section;
         p.name = Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
         return p;
     }
-    size_t eq = t.find('=');
+    size_t eq = cp932::FindAscii(t, '=');
     if (eq == std::string_view::npos)
         return p;
     p.kind = LineKind::Key;
@@ -87,14 +87,18 @@ bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::s
 // blanks around it, and without what would end or change its line.
 bool WritableSection(std::string_view name)
 {
-    return !name.empty() && !HasLineBreak(name) && name.find(']') == std::string_view::npos;
+    // The line's "]" must close it: not one inside the name, nor one a lead
+    // byte at the name's end would take as its trail byte.
+    std::string line = std::string(name) + "]";
+    return !name.empty() && !HasLineBreak(name) && cp932::FindAscii(line, ']') == name.size();
 }
+} // namespace
+
 bool WritableKey(std::string_view name)
 {
-    return !name.empty() && !HasLineBreak(name) && name.find('=') == std::string_view::npos && name[0] != '[';
+    name = Trim(name);
+    return !name.empty() && !HasLineBreak(name) && cp932::FindAscii(name, '=') == std::string_view::npos && name[0] != '[';
 }
-
-} // namespace
 
 ProfileText ParseProfileText(std::string_view data)
 {

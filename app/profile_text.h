@@ -38,5 +38,8 @@ std::vector<std::string> ProfileKeys(const ProfileText &doc, std::string_view se
 // with "[") or a name or the value holds a line break, which would make
 // lines of its own.
 bool ProfileSet(ProfileText &doc, std::string_view section, std::string_view key, std::string_view value);
+// True when the file can hold a key of that name (blanks around it aside)
+// and read it back: the key rule of ProfileSet.
+bool WritableKey(std::string_view name);
 // Removes the first key `key` of the section; false when there was none.
 bool ProfileRemove(ProfileText &doc, std::string_view section, std::string_view key);

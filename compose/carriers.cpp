@@ -53,7 +53,7 @@ std::vector<std::string_view> Labels(std::string_view s)
 {
     std::vector<std::string_view> labels;
     for (size_t start = 0;;) {
-        size_t dot = s.find('.', start);
+        size_t dot = cp932::FindAscii(s, '.', start);
         labels.push_back(s.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
         if (dot == std::string_view::npos)
             return labels;
@@ -87,7 +87,7 @@ std::optional<size_t> FindMailDomainKey(const std::vector<std::string> &keys, st
 
 std::optional<std::string_view> MailDomainOf(std::string_view address)
 {
-    size_t at = address.find('@');
+    size_t at = cp932::FindAscii(address, '@');
     if (at == std::string_view::npos)
         return std::nullopt;
     return address.substr(at + 1);

@@ -38,7 +38,8 @@ bool MailDomainMatches(std::string_view key, std::string_view domain);
 // nothing.
 std::optional<size_t> FindMailDomainKey(const std::vector<std::string> &keys, std::string_view domain);
 
-// The domain of an address: the text after its first "@", or nothing when it
+// The domain of an address: the text after its first "@" (a character of
+// its own, never the trail byte of a double-byte character), or nothing when it
 // has none.
 std::optional<std::string_view> MailDomainOf(std::string_view address);
 

@@ -38,15 +38,33 @@ std::string FileExtension(std::string_view path)
     return std::string(path.substr(dot));
 }
 
-DropKind ClassifyDroppedFile(std::string_view path)
+FileKind ClassifyFileByExtension(std::string_view path)
 {
     std::string ext = FileExtension(path);
     if (ext == ".txt")
-        return DropKind::Text;
+        return FileKind::Text;
     if (ext == ".jpg" || ext == ".JPG" || ext == ".jpeg" || ext == ".JPEG")
-        return DropKind::Picture;
+        return FileKind::Jpeg;
+    if (ext == ".bmp" || ext == ".BMP")
+        return FileKind::Bmp;
     if (ext == ".lnk")
+        return FileKind::Shortcut;
+    return FileKind::Other;
+}
+
+DropKind ClassifyDroppedFile(std::string_view path)
+{
+    switch (ClassifyFileByExtension(path)) {
+    case FileKind::Text:
+        return DropKind::Text;
+    case FileKind::Jpeg:
+        return DropKind::Picture;
+    case FileKind::Shortcut:
         return DropKind::Shortcut;
+    case FileKind::Bmp:
+    case FileKind::Other:
+        break;
+    }
     return DropKind::Other;
 }
 

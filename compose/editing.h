@@ -23,9 +23,16 @@ std::optional<long> PasteRedFrom(long bodyBytes, uint32_t limit);
 // it has none).
 std::string FileExtension(std::string_view path);
 
-// What a dropped file is, by its extension, compared exactly: ".txt" a text
-// file for the body; ".jpg", ".JPG", ".jpeg", ".JPEG" a picture to attach;
-// ".lnk" a shortcut to follow first; anything else refused.
+// The program's one extension rule, compared exactly (no case folding):
+// ".txt" text; ".jpg", ".JPG", ".jpeg", ".JPEG" JPEG; ".bmp", ".BMP" BMP;
+// ".lnk" a shortcut; anything else other. Drops, the command line's file and
+// the picture preview all decide by it.
+enum class FileKind { Text, Jpeg, Bmp, Shortcut, Other };
+FileKind ClassifyFileByExtension(std::string_view path);
+
+// What a dropped file (or the command line's file) is, by the rule above: a
+// text file for the body, a JPEG picture to attach, a shortcut to follow
+// first; a BMP and anything else are refused.
 enum class DropKind { Text, Picture, Shortcut, Other };
 DropKind ClassifyDroppedFile(std::string_view path);
 

@@ -72,14 +72,14 @@ void CHistoryDeleteDlg::OnButtonReset() { OnInitDialog(); }
 void CHistoryDeleteDlg::OnOK()
 {
     std::vector<std::string> entries = Entries();
-    ProfileFile ini(m_strIniPath);
-    for (size_t i = 1; i <= kHistorySize; ++i) {
-        std::string value = i <= entries.size() ? entries[i - 1] : std::string();
-        if (!ini.WriteString("Default", HistoryKey(i), value)) {
-            ShowMessageBox(BoxKind::Form, this, Sjis("宛先履歴を保存できません。"),
-                           MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
-            return;
-        }
+    // All eight keys in one rewrite: a failure leaves the old history whole.
+    std::vector<ProfileFile::Entry> keys;
+    for (size_t i = 1; i <= kHistorySize; ++i)
+        keys.push_back({"Default", HistoryKey(i), i <= entries.size() ? entries[i - 1] : std::string()});
+    if (!ProfileFile(m_strIniPath).WriteStrings(keys)) {
+        ShowMessageBox(BoxKind::Form, this, Sjis("宛先履歴を保存できません。"),
+                       MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+        return;
     }
     EndModal(wxID_OK);
 }

@@ -107,15 +107,18 @@ void CPictureRegistrationDialog::OnAddressBook(int row)
 {
     if (!g_mapi.MAPIAddress)
         return;
-    std::string caption = Sjis("アドレス張");
+    std::string caption = Sjis("アドレス帳");
     ULONG count = 0;
     lpMapiRecipDesc recips = nullptr;
-    ULONG rc = g_mapi.MAPIAddress(g_mapi.session, reinterpret_cast<ULONG_PTR>(GetParent()), caption.data(), 1,
+    // The library takes its owner as the owner's GtkWindow: this dialog's,
+    // so that the address book stands over it.
+    ULONG_PTR owner = reinterpret_cast<ULONG_PTR>(GetHandle());
+    ULONG rc = g_mapi.MAPIAddress(g_mapi.session, owner, caption.data(), 1,
                                   nullptr, 0, nullptr, 0, 0, &count, &recips);
     if (rc == MAPI_USER_ABORT)
         return;
     if (rc != SUCCESS_SUCCESS) {
-        FormErrorBox(this, Sjis("アドレス張にアクセスできません。"));
+        FormErrorBox(this, Sjis("アドレス帳にアクセスできません。"));
         return;
     }
     if (count > 0 && recips) {
@@ -159,14 +162,17 @@ void CPictureRegistrationDialog::OnOk()
 
 bool CPictureRegistrationDialog::Save()
 {
-    ProfileFile ini(m_strIniPath);
+    // The ten keys in one rewrite: a recipient never ends up with another
+    // row's picture because the write stopped half-way.
+    std::vector<ProfileFile::Entry> entries;
     for (int i = 0; i < kRows; ++i) {
         std::string key = PictureEntryKey(i + 1);
-        if (!ini.WriteString(kPictureToNameSection, key, m_strToName[i]) ||
-            !ini.WriteString(kPictureFilesSection, key, cp932::FromUtf8(m_strFile[i]))) {
-            FormErrorBox(this, Sjis("設定値を保存できません。"));
-            return false;
-        }
+        entries.push_back({kPictureToNameSection, key, m_strToName[i]});
+        entries.push_back({kPictureFilesSection, key, cp932::FromUtf8(m_strFile[i])});
+    }
+    if (!ProfileFile(m_strIniPath).WriteStrings(entries)) {
+        FormErrorBox(this, Sjis("設定値を保存できません。"));
+        return false;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "app/cp932.h"
 #include "app/profile.h"
+#include "compose/editing.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,16 +13,14 @@
 
 PictureFileType ClassifyPictureFile(const std::string &path)
 {
-    size_t slash = path.rfind('/');
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return PictureFileType::Other;
-    std::string ext = path.substr(dot);
-    if (ext == ".bmp" || ext == ".BMP")
+    switch (ClassifyFileByExtension(path)) {
+    case FileKind::Bmp:
         return PictureFileType::Bmp;
-    if (ext == ".jpg" || ext == ".JPG")
+    case FileKind::Jpeg:
         return PictureFileType::Jpeg;
-    return PictureFileType::Other;
+    default:
+        return PictureFileType::Other;
+    }
 }
 
 PictureRect FitPicture(int frameWidth, int frameHeight, int picWidth, int picHeight)

@@ -9,9 +9,9 @@
 
 class ProfileFile;
 
-// The reader a picture file goes to, by its extension (from the last "." of
-// the last path component), compared exactly: ".bmp"/".BMP" and
-// ".jpg"/".JPG" only; ".jpeg" and everything else is Other.
+// The reader a picture file goes to, by the program's one extension rule
+// (ClassifyFileByExtension, compose/editing.h): ".bmp"/".BMP" BMP,
+// ".jpg"/".JPG"/".jpeg"/".JPEG" JPEG, everything else Other.
 enum class PictureFileType { Bmp, Jpeg, Other };
 PictureFileType ClassifyPictureFile(const std::string &path);
 

@@ -1,5 +1,7 @@
 #include "compose/sending.h"
 
+#include "app/cp932.h"
+
 #include <algorithm>
 
 namespace {
@@ -24,12 +26,18 @@ std::vector<std::string> SplitRecipientField(const std::string &field)
     // Blanks and separators at the start of the field.
     while (i < field.size() && (field[i] == ' ' || IsSeparator(field[i])))
         ++i;
-    // ";", "," and " " are single bytes below 0x40: never the trail byte of
-    // a double-byte character.
+    // Character by character: a double-byte character is stepped over whole,
+    // and a separator inside quotes belongs to the name.
     while (i < field.size()) {
         size_t end = i;
-        while (end < field.size() && !IsSeparator(field[end]))
-            ++end;
+        bool quoted = false;
+        while (end < field.size() && (quoted || !IsSeparator(field[end]))) {
+            if (field[end] == '"')
+                quoted = !quoted;
+            else if (quoted && field[end] == '\\' && end + 1 < field.size())
+                ++end; // the escaped character follows
+            end += cp932::CharLength(field, end);
+        }
         std::string piece = field.substr(i, end - i);
         if (piece.find_first_not_of(' ') != std::string::npos)
             pieces.push_back(std::move(piece));
@@ -40,9 +48,56 @@ std::vector<std::string> SplitRecipientField(const std::string &field)
     return pieces;
 }
 
+namespace {
+
+// The text between the quotes of a piece that is one quoted name (blanks
+// around it allowed), with its escapes undone; nothing for any other piece.
+std::optional<std::string> QuotedName(const std::string &piece)
+{
+    std::string t = Trimmed(piece);
+    if (t.size() < 2 || t.front() != '"')
+        return std::nullopt;
+    std::string name;
+    for (size_t i = 1; i < t.size();) {
+        size_t n = cp932::CharLength(t, i);
+        if (t[i] == '"')
+            return i + 1 == t.size() ? std::optional<std::string>(name) : std::nullopt;
+        if (t[i] == '\\' && i + 1 < t.size()) {
+            ++i;
+            n = cp932::CharLength(t, i);
+        }
+        name.append(t, i, n);
+        i += n;
+    }
+    return std::nullopt; // no closing quote
+}
+
+} // namespace
+
+std::string RecipientFieldForm(const std::string &name)
+{
+    if (cp932::FindAscii(name, ',') == std::string::npos && cp932::FindAscii(name, ';') == std::string::npos &&
+        cp932::FindAscii(name, '"') == std::string::npos)
+        return name;
+    std::string out = "\"";
+    for (size_t i = 0; i < name.size();) {
+        size_t n = cp932::CharLength(name, i);
+        if (n == 1 && (name[i] == '"' || name[i] == '\\'))
+            out += '\\';
+        out.append(name, i, n);
+        i += n;
+    }
+    return out + '"';
+}
+
+std::string RecipientName(const std::string &piece)
+{
+    return QuotedName(piece).value_or(piece);
+}
+
 bool IsMailAddressPiece(const std::string &piece)
 {
-    return piece.find('@') != std::string::npos;
+    return !QuotedName(piece) && cp932::FindAscii(piece, '@') != std::string::npos;
 }
 
 std::vector<MailRecipient> BuildRecipientList(const std::string &to, const std::string &cc,
@@ -52,19 +107,19 @@ std::vector<MailRecipient> BuildRecipientList(const std::string &to, const std::
     std::vector<MailRecipient> list;
     std::vector<std::string> toPieces = SplitRecipientField(to);
     for (const std::string &piece : toPieces) {
-        MailRecipient r{MAPI_TO, piece, std::nullopt};
+        MailRecipient r{MAPI_TO, RecipientName(piece), std::nullopt};
         if (IsMailAddressPiece(piece))
             r.address = Trimmed(piece);
         else if (toPieces.size() == 1 && piece == known.text && !known.address.empty())
             r.address = known.address;
         else if (resolve)
-            r.address = resolve(piece);
+            r.address = resolve(r.name);
         list.push_back(std::move(r));
     }
     for (const std::string &piece : SplitRecipientField(cc))
-        list.push_back({MAPI_CC, piece, std::nullopt});
+        list.push_back({MAPI_CC, RecipientName(piece), std::nullopt});
     for (const std::string &piece : SplitRecipientField(bcc))
-        list.push_back({MAPI_BCC, piece, std::nullopt});
+        list.push_back({MAPI_BCC, RecipientName(piece), std::nullopt});
     return list;
 }
 
@@ -74,7 +129,7 @@ std::vector<MailRecipient> BuildPresetList(const std::string &to, const std::str
     ULONG cls = MAPI_TO;
     for (const std::string *field : {&to, &cc, &bcc}) {
         for (const std::string &piece : SplitRecipientField(*field))
-            list.push_back({cls, piece, std::nullopt});
+            list.push_back({cls, RecipientName(piece), std::nullopt});
         ++cls;
     }
     return list;

@@ -17,7 +17,11 @@
 // Blanks, ";" and "," at the start of the field are skipped, and every run
 // of ";" and "," between two addresses; each remaining piece is kept as it
 // is (blanks inside or behind it, and after a separator, stay). A piece of
-// blanks only is no recipient.
+// blanks only is no recipient. The field is read character by character
+// (a trail byte is never a separator), and ";" and "," between double
+// quotes belong to the piece ("\"Yamada, Taro\"" is one piece; inside the
+// quotes a backslash takes the next character as it is; a quote left open
+// runs to the end of the field).
 std::vector<std::string> SplitRecipientField(const std::string &field);
 
 // One recipient of the mails (CP932 strings).
@@ -39,10 +43,23 @@ struct KnownRecipient {
     std::string address;
 };
 
-// True when a recipient piece is itself a mail address (it holds an "@").
+// How a name from the address book goes into an address field so that the
+// field splits back into that one name: as it is, or, when it holds ";",
+// "," or a double quote, between double quotes with '"' and '\\' escaped
+// by a backslash.
+std::string RecipientFieldForm(const std::string &name);
+
+// The name a piece stands for: the text of a piece that is one quoted name
+// (RecipientFieldForm undone), else the piece as it is. This is the name
+// the mail library resolves.
+std::string RecipientName(const std::string &piece);
+
+// True when a recipient piece is itself a mail address: it holds an "@"
+// (a character of its own, never a trail byte) and is not one quoted name.
 bool IsMailAddressPiece(const std::string &piece);
 
-// The recipient list: the To pieces, then CC, then BCC. Each To piece gets
+// The recipient list: the To pieces, then CC, then BCC, each named by
+// RecipientName (a quoted name without its quotes). Each To piece gets
 // its own address: a piece that is a mail address is its own (without the
 // blanks around it); a single To piece equal to `known.text` gets
 // `known.address`; any other piece is resolved by name (`resolve`, when
@@ -53,7 +70,7 @@ std::vector<MailRecipient> BuildRecipientList(const std::string &to, const std::
                                               const NameResolver &resolve);
 
 // The address book's preset: the same pieces in the same order, each with
-// its piece as name and no address.
+// its name (RecipientName) and no address.
 std::vector<MailRecipient> BuildPresetList(const std::string &to, const std::string &cc,
                                            const std::string &bcc);
 

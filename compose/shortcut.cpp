@@ -82,8 +82,12 @@ bool ResolveShortcutFile(const std::string &link, std::string &target)
     if (size_t slash = link.rfind('/'); slash != std::string::npos)
         folder = link.substr(0, slash + 1);
     std::vector<std::string> candidates;
+    // The relative path is relative to the shortcut's folder, also when it
+    // begins with a separator ("\\note.txt" lies beside the shortcut, not at
+    // the root of the file system).
+    relative.erase(0, relative.find_first_not_of('/'));
     if (!relative.empty())
-        candidates.push_back(relative.front() == '/' ? relative : folder + relative);
+        candidates.push_back(folder + relative);
     if (!local.empty()) {
         std::string unixLocal = Slashes(local);
         if (local.front() == '/')

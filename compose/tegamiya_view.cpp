@@ -9,12 +9,14 @@
 #include "app/wx_ui.h"
 #include "compose/carriers.h"
 #include "compose/counting.h"
+#include "compose/editing.h"
 #include "compose/field_text.h"
 #include "compose/form_controls.h"
 #include "compose/form_style.h"
 #include "compose/mail_link.h"
 #include "compose/mail_link_form.h"
 #include "compose/rich_edit.h"
+#include "compose/sending.h"
 #include "compose/text_file.h"
 #include "compose/up_down.h"
 #include "mapi/mapi_binding.h"
@@ -77,15 +79,6 @@ template <class T> T *Ctl(const wxWindow *form, int id)
     return dynamic_cast<T *>(form->FindWindow(id));
 }
 
-// The extension of a path: from the last "." of its last component.
-std::string Extension(const std::string &path)
-{
-    size_t slash = path.rfind('/');
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return path.substr(dot);
-}
 } // namespace
 
 CTegamiyaView::CTegamiyaView(CMainFrame *frame)
@@ -339,14 +332,19 @@ bool CTegamiyaView::SetUpCarriers()
     // The mail-domain keys; written with their defaults at first run.
     m_mailAddressKeys = KeyListWithin(ini.GetKeys(kMailDomainSection), 2048);
     if (m_mailAddressKeys.empty()) {
+        std::vector<ProfileFile::Entry> entries;
         for (const MailDomainDefault &d : kDefaultMailDomains)
-            ini.WriteString(kMailDomainSection, d.key, d.carrier);
+            entries.push_back({kMailDomainSection, d.key, d.carrier});
+        ini.WriteStrings(entries);
         m_mailAddressKeys = KeyListWithin(ini.GetKeys(kMailDomainSection), 2048);
     }
     // The carriers and their limits; written with their defaults at first run.
-    if (KeyListWithin(ini.GetKeys(kCarrierSection), 1024).empty())
+    if (KeyListWithin(ini.GetKeys(kCarrierSection), 1024).empty()) {
+        std::vector<ProfileFile::Entry> entries;
         for (const CarrierDefault &c : kDefaultCarriers)
-            ini.WriteString(kCarrierSection, c.name, c.limit);
+            entries.push_back({kCarrierSection, c.name, c.limit});
+        ini.WriteStrings(entries);
+    }
     for (const std::string &name : KeyListWithin(ini.GetKeys(kCarrierSection, kDefaultCarrierName), 1024))
         if (CarrierCombo)
             CarrierCombo->Append(ToWx(name));
@@ -384,7 +382,7 @@ void CTegamiyaView::OnSelchangeKeitaiVender()
 void CTegamiyaView::SelectCarrierByAddress(const std::string &recipient)
 {
     std::string t = recipient;
-    if (t.find('@') != std::string::npos) {
+    if (IsMailAddressPiece(t)) {
         m_strRecipAddress = t;
         m_strRecipAddressFor = recipient;
     } else if (g_mapi.MAPIResolveName) {
@@ -392,7 +390,8 @@ void CTegamiyaView::SelectCarrierByAddress(const std::string &recipient)
         // never carries over from an earlier recipient.
         m_strRecipAddress.clear();
         m_strRecipAddressFor.clear();
-        std::string name = t;
+        // A name the address book put between quotes goes without them.
+        std::string name = RecipientName(t);
         lpMapiRecipDesc entry = nullptr;
         ULONG rc = g_mapi.MAPIResolveName(g_mapi.session, 0, name.data(), 0, 0, &entry);
         if (rc == SUCCESS_SUCCESS && entry) {
@@ -572,13 +571,13 @@ bool CTegamiyaView::LoadStartupFile(bool &tookPicture)
     // The desktop names files as file links to a program that takes links.
     if (std::optional<std::string> file = PathFromFileLink(path))
         path = *file;
-    if (Extension(path) == ".lnk") {
+    if (ClassifyDroppedFile(path) == DropKind::Shortcut) {
         std::string target;
         ResolveShortcut(path, target);
         path = target;
     }
-    std::string ext = Extension(path);
-    if (ext == ".txt") {
+    DropKind kind = ClassifyDroppedFile(path);
+    if (kind == DropKind::Text) {
         std::string body;
         switch (ReadBodyTextFile(path, body)) {
         case TextFileResult::OpenError:
@@ -595,7 +594,7 @@ bool CTegamiyaView::LoadStartupFile(bool &tookPicture)
         OnChangeMailBody();
         return true;
     }
-    if (ext == ".jpg" || ext == ".JPG" || ext == ".jpeg" || ext == ".JPEG") {
+    if (kind == DropKind::Picture) {
         if (!AttachPicture(path))
             return false;
         tookPicture = true;

@@ -167,6 +167,26 @@ void CTegamiyaView::BindEditingHandlers()
         if (dynamic_cast<wxTextCtrl *>(child) || dynamic_cast<wxComboBox *>(child))
             child->SetDropTarget(new CFormDropTarget(this));
 
+    // Ctrl+A in a one-line box (To, CC, BCC) selects that box's own text,
+    // as in every text box of the desktop. The key's hook event passes the
+    // form before the main window's accelerators are looked up; from
+    // everywhere else the accelerator (and the menu's select-all from
+    // anywhere) acts on the target field.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent &e) {
+        if (e.GetModifiers() == wxMOD_CONTROL && e.GetKeyCode() == 'A') {
+            wxWindow *focus = FindFocus();
+            for (int id : {IDC_MAIL_TO, IDC_CC, IDC_BCC}) {
+                wxWindow *w = FindWindow(id);
+                auto *entry = dynamic_cast<wxTextEntry *>(w);
+                if (entry && focus && (focus == w || focus->GetParent() == w)) {
+                    entry->SelectAll();
+                    return;
+                }
+            }
+        }
+        e.Skip();
+    });
+
     // The right-button menu of the subject and the body in place of GTK's
     // own. The press only takes the focus (GTK would open its menu on it);
     // the menu opens on the release, which then cannot close it at once.

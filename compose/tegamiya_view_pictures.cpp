@@ -10,6 +10,7 @@
 #include "app/wx_ui.h"
 #include "compose/picture_registration_dlg.h"
 #include "compose/pictures.h"
+#include "compose/sending.h"
 #include "compose/rich_edit.h"
 
 #include <wx/button.h>
@@ -152,8 +153,9 @@ bool CTegamiyaView::ShowPictureFile(const std::string &path)
         m_nPictureKind = kPictureJpeg;
         break;
     case PictureFileType::Other:
+        // Not a picture the preview reads: said so, and not shown.
         ShowMessageBox(BoxKind::Plain, nullptr, Sjis("画像ファイルを読むことができません。"), MB_OK);
-        break;
+        return false;
     }
     UpdatePreview();
     InvalidatePicture();
@@ -231,7 +233,8 @@ void CTegamiyaView::ShowPictureWithoutAttachment(const std::string &recipient)
 
 void CTegamiyaView::ShowRecipientPicture(const std::string &recipient)
 {
-    std::optional<std::string> path = FindRecipientPicture(ProfileFile(m_strIniPath), recipient);
+    // A name the address book put between quotes is registered without them.
+    std::optional<std::string> path = FindRecipientPicture(ProfileFile(m_strIniPath), RecipientName(recipient));
     if (path && !path->empty())
         ShowPictureFile(*path);
     else

@@ -79,7 +79,8 @@ void CTegamiyaView::OnButtonTo()
         FormErrorBox(this, Sjis("アドレス帳にアクセスできません。"));
         return;
     }
-    // 4. The names chosen, by class, joined by ";".
+    // 4. The names chosen, by class, joined by ";"; a name holding a
+    // separator goes between quotes, so that the field splits back into it.
     std::string fields[3];
     for (ULONG i = 0; chosen && i < count; ++i) {
         const MapiRecipDesc &r = chosen[i];
@@ -88,7 +89,7 @@ void CTegamiyaView::OnButtonTo()
         std::string &field = fields[r.ulRecipClass - MAPI_TO];
         if (!field.empty())
             field += ";";
-        field += r.lpszName;
+        field += RecipientFieldForm(r.lpszName);
     }
     // 6. The library's list goes back to it.
     if (chosen && g_mapi.MAPIFreeBuffer)

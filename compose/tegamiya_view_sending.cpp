@@ -5,6 +5,7 @@
 
 #include "app/main_frame.h"
 #include "app/profile.h"
+#include "app/profile_text.h"
 #include "app/ui_seam.h"
 #include "app/wx_ui.h"
 #include "compose/counting.h"
@@ -241,25 +242,23 @@ void CTegamiyaView::DropAttachmentAfterSend()
 
 bool CTegamiyaView::StoreAfterSend(const std::string &to)
 {
-    ProfileFile ini(m_strIniPath);
-    // 10. The history, at most eight entries.
+    // 10.-12. The history (at most eight entries), the carrier and the
+    // recipient's display width go in one rewrite of the settings file: a
+    // failure leaves all of them as they were, never half a history.
+    std::vector<ProfileFile::Entry> entries;
     std::vector<std::string> history = MailToItems();
-    for (size_t i = 0; i < history.size() && i < kHistorySize; ++i) {
-        if (!ini.WriteString("Default", HistoryKey(i + 1), history[i])) {
-            SettingsSaveFailed();
-            return false;
-        }
-    }
-    // 11. The carrier.
-    if (CarrierCombo && CarrierCombo->GetSelection() != wxNOT_FOUND &&
-        !ini.WriteString("Default", "Vender", FromWx(CarrierCombo->GetStringSelection()))) {
+    for (size_t i = 0; i < history.size() && i < kHistorySize; ++i)
+        entries.push_back({"Default", HistoryKey(i + 1), history[i]});
+    if (CarrierCombo && CarrierCombo->GetSelection() != wxNOT_FOUND)
+        entries.push_back({"Default", "Vender", FromWx(CarrierCombo->GetStringSelection())});
+    // A blank To names no recipient; a To the file cannot hold as a key is
+    // left out without a word, as before.
+    if (!IsBlankRecipient(to) && m_pWidthSpin && WritableKey(to))
+        entries.push_back({"Display Width", to, std::to_string(m_pWidthSpin->GetValue())});
+    if (!ProfileFile(m_strIniPath).WriteStrings(entries)) {
         SettingsSaveFailed();
         return false;
     }
-    // 12. The recipient's display width (a refusal is not reported); a
-    // blank To names no recipient.
-    if (!IsBlankRecipient(to) && m_pWidthSpin)
-        ini.WriteString("Display Width", to, std::to_string(m_pWidthSpin->GetValue()));
     // 13. The mail client, as its button starts it.
     if (m_strOeStart == "Yes") {
         wxCommandEvent click(wxEVT_BUTTON, IDC_OE);

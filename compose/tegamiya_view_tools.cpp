@@ -149,10 +149,9 @@ void CTegamiyaView::OnToolsRegistration()
         SettingsSaveFailed();
         return;
     }
-    bool ok = ini.WriteString(kToolsSection, kMailClientKey, dlg.m_strOutlookExpress);
-    ok = ini.WriteString(kToolsSection, kKaoMojiKey, dlg.m_strKaoMoji) && ok;
-    ok = ini.WriteString(kToolsSection, kOtherKey, dlg.m_strOther) && ok;
-    ok = ini.WriteString(kToolsSection, kUrlKey, dlg.m_strURL) && ok;
-    if (!ok)
+    if (!ini.WriteStrings({{kToolsSection, kMailClientKey, dlg.m_strOutlookExpress},
+                           {kToolsSection, kKaoMojiKey, dlg.m_strKaoMoji},
+                           {kToolsSection, kOtherKey, dlg.m_strOther},
+                           {kToolsSection, kUrlKey, dlg.m_strURL}}))
         SettingsSaveFailed();
 }

@@ -40,6 +40,10 @@ std::string BodyTextFromFileBytes(std::string_view bytes)
         utf8 = utf8.substr(0, WithoutCutCharacter(utf8));
     if (cp932::IsValidUtf8(utf8))
         text = cp932::FromUtf8(utf8);
+    else if (bytes.size() == kMaxBodyFileBytes)
+        // Cut by the read limit: a lead byte whose trail byte was not read
+        // goes too, never to show as a replacement character.
+        text = std::string(bytes.substr(0, cp932::CutAtCharBoundary(bytes, bytes.size())));
     else
         text = std::string(bytes);
 

@@ -15,7 +15,8 @@ enum class TextFileResult { Ok, OpenError, ReadError };
 // text: the text ends at a Ctrl+Z (0x1A) or NUL byte; a file that is valid
 // UTF-8 (a byte-order mark is dropped, a character cut by the limit too) is
 // converted to CP932, characters CP932 lacks becoming "?"; any other file is
-// taken as CP932 bytes; every line break (LF or CR LF) becomes CR LF.
+// taken as CP932 bytes (a double-byte character cut by the limit is left
+// out, never half of it kept); every line break (LF or CR LF) becomes CR LF.
 TextFileResult ReadBodyTextFile(const std::string &path, std::string &body);
 
 // The body text made of the bytes a file holds (the conversion above).

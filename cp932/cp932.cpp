@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -321,6 +322,28 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
             return false;
     }
     return true;
+}
+
+size_t FindAscii(std::string_view text, char ch, size_t from)
+{
+    for (size_t i = from; i < text.size(); i += CharLength(text, i))
+        if (text[i] == ch)
+            return i;
+    return std::string_view::npos;
+}
+
+size_t CutAtCharBoundary(std::string_view text, size_t limit)
+{
+    limit = std::min(limit, text.size());
+    size_t i = 0;
+    while (i < limit) {
+        bool leadAtEnd = i + 1 == text.size() && IsLeadByte(static_cast<unsigned char>(text[i]));
+        size_t n = leadAtEnd ? 2 : CharLength(text, i);
+        if (i + n > limit)
+            break;
+        i += n;
+    }
+    return i;
 }
 
 } // namespace cp932

@@ -9,6 +9,7 @@
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
 // ------------------------------------------------------------ COwnerDrawButton
@@ -108,6 +109,7 @@ void COwnerDrawButton::OnLeftUp(wxMouseEvent &event)
         ReleaseMouse();
     bool inside = wxRect(GetClientSize()).Contains(event.GetPosition());
     SetPressed(false);
+    MouseReleased();
     if (inside)
         Click();
 }
@@ -116,6 +118,7 @@ void COwnerDrawButton::OnCaptureLost(wxMouseCaptureLostEvent &)
 {
     m_mouseDown = false;
     SetPressed(false);
+    MouseReleased();
 }
 
 void COwnerDrawButton::OnKeyDown(wxKeyEvent &event)
@@ -256,9 +259,24 @@ bool CHoverButton::RequestTracking()
 
 void CHoverButton::OnMouseMove(wxMouseEvent &event)
 {
-    if (m_track.OnMove())
+    // While the mouse is held, moves come from anywhere: one outside the
+    // button is its leave (no leave report comes while the mouse is held).
+    if (!wxRect(GetClientSize()).Contains(event.GetPosition())) {
+        if (m_track.OnLeave())
+            Refresh(false);
+    } else if (m_track.OnMove()) {
         m_track.TrackingRequested(RequestTracking());
+    }
     event.Skip();
+}
+
+void CHoverButton::MouseReleased()
+{
+    // Released, or the mouse taken away, with the pointer elsewhere: it left
+    // already and no leave report follows, so the normal cell is drawn now,
+    // not when the pointer next crosses the button.
+    if (!wxRect(GetClientSize()).Contains(ScreenToClient(wxGetMousePosition())) && m_track.OnLeave())
+        Refresh(false);
 }
 
 void CHoverButton::OnMouseHover()

@@ -38,6 +38,9 @@ protected:
     // disabled and default states are not drawn. Nothing is erased before:
     // what DrawItem leaves out shows the parent's face.
     virtual void DrawItem(wxDC &dc, bool pressed);
+    // The mouse button held over it was released, or the mouse capture was
+    // lost (after the pressed look is gone).
+    virtual void MouseReleased() {}
     // The face the button stands on: its parent's background.
     wxColour FaceColour() const;
     wxSize DoGetBestSize() const override { return GetSize(); }
@@ -103,11 +106,15 @@ public:
 
 protected:
     void DrawItem(wxDC &dc, bool pressed) override;
+    // Leaving however it happens: a release or a lost capture with the
+    // pointer elsewhere draws the normal cell.
+    void MouseReleased() override;
 
 private:
     void OnMouseMove(wxMouseEvent &event);
     void OnMouseHover();
     void OnMouseLeave(wxMouseEvent &event);
+
     // Asks for one hover report for the pointer now over the button.
     bool RequestTracking();
     void ApplyTip();

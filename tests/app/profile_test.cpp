@@ -60,6 +60,12 @@ TEST_F(ProfileTest, NamesMatchWithoutCaseButDoubleByteNamesExactly)
     ASSERT_TRUE(ini.WriteString("Display Width", a, "10"));
     EXPECT_EQ(ini.GetInt("Display Width", b, 99), 99);
     EXPECT_EQ(ini.GetInt("Display Width", a, 99), 10);
+    // A section name whose trail byte is "]" (ゾ, 0x83 0x5D) ends at its
+    // own "]", not inside the character: written and read back.
+    ASSERT_TRUE(ini.WriteString(Sjis("ゾーン"), Sjis("ゾ"), "w"));
+    EXPECT_EQ(ini.GetString(Sjis("ゾーン"), Sjis("ゾ"), ""), "w");
+    EXPECT_FALSE(ini.WriteString(Sjis("ゾ]"), "k", "w"));
+    EXPECT_FALSE(ini.WriteString("a\x83", "k", "w")); // would swallow its "]"
 }
 
 TEST_F(ProfileTest, IntegersTakeLeadingDigits)
@@ -195,6 +201,10 @@ TEST_F(ProfileTest, LineBreaksInNamesOrValuesAreRefused)
     EXPECT_FALSE(ini.WriteString("Display Width", "[a@x.jp", "12"));
     EXPECT_FALSE(ini.WriteString("Display]Width", "a@x.jp", "12"));
     EXPECT_FALSE(ini.WriteString("Default", "  ", "12"));
+    // A group with one entry the file cannot hold writes none of them.
+    EXPECT_FALSE(ini.WriteStrings({{"Default", "MailTo1", "new@x.jp"},
+                                   {"Default", "MailTo2", "a\nb"},
+                                   {"Default", "MailTo3", "c@x.jp"}}));
     EXPECT_EQ(ReadFile(file), before);
     // Blanks around a name are not part of it.
     ASSERT_TRUE(ini.WriteString(" Default\t", " Vender ", "J-PHONE"));
@@ -314,6 +324,12 @@ TEST_F(ProfileTest, AFailedFlushIsAFailedWrite)
         EXPECT_FALSE(ini.WriteString("Default", "Vender", "J-PHONE"));
         EXPECT_EQ(errno, EIO);
         EXPECT_FALSE(WriteFileAtomically((home.Path() / "x").string(), "x"));
+    }
+    {
+        // A group of keys fails as one: none of them lands.
+        FsyncFault fault(0, EIO);
+        EXPECT_FALSE(ini.WriteStrings({{"Default", "MailTo1", "a@x"}, {"Default", "MailTo2", "b@x"}}));
+        EXPECT_EQ(ini.GetString("Default", "MailTo1", "<none>"), "<none>");
     }
     {
         // A file system that cannot flush folders at all.

@@ -273,6 +273,22 @@ TEST(TextFile, LineBreaksEncodingsAndLimits)
     testenv::WriteFile(p, std::string(20000, 'y'));
     ASSERT_EQ(ReadBodyTextFile(p.string(), body), TextFileResult::Ok);
     EXPECT_EQ(body.size(), 10240u);
+    // CP932 files: a double-byte character across the limit goes whole, one
+    // ending at it stays; a first byte that is a bare LF is a line break.
+    const std::string a = "\x82\xA0", fa = "\x83\x74\x83\x40"; // あ, ファ
+    const std::pair<std::string, std::string> files[] = {
+        {std::string(10239, 'x') + a + "tail", std::string(10239, 'x')},
+        {std::string(10238, 'x') + a + "tail", std::string(10238, 'x') + a},
+        {std::string(10237, 'x') + a + "tail", std::string(10237, 'x') + a + "t"},
+        {std::string(10237, 'x') + fa + "tail", std::string(10237, 'x') + "\x83\x74"},
+        {"\nab" + a, "\r\nab" + a},
+        {"\n\n", "\r\n\r\n"},
+    };
+    for (const auto &[bytes, want] : files) {
+        testenv::WriteFile(p, bytes);
+        ASSERT_EQ(ReadBodyTextFile(p.string(), body), TextFileResult::Ok);
+        EXPECT_EQ(body, want) << bytes.size();
+    }
     EXPECT_EQ(ReadBodyTextFile((home.Path() / "missing.txt").string(), body), TextFileResult::OpenError);
     fs::create_directory(home.Path() / "folder.txt");
     EXPECT_EQ(ReadBodyTextFile((home.Path() / "folder.txt").string(), body), TextFileResult::ReadError);

@@ -486,6 +486,27 @@ TEST_F(Sending, AddressBook)
     EXPECT_EQ(Ctl<wxChoice>(1023)->GetStringSelection(), "PC");
     EXPECT_TRUE(mapi.outstanding.empty());
     EXPECT_EQ(mapi.badFrees, 0);
+
+    // Names holding a separator (a vCard "Yamada\, Taro", a company) go in
+    // between quotes and come back as one recipient each, by their names.
+    mapi.resolve["Yamada, Taro"] = {0, {MAPI_TO, "Yamada, Taro", "taro@docomo.ne.jp"}};
+    mapi.addressAnswer = {{MAPI_TO, "Yamada, Taro", "taro@docomo.ne.jp"},
+                          {MAPI_CC, "Example, Inc.", "info@x.jp"},
+                          {MAPI_BCC, "Q\"; R", "q@x.jp"}};
+    Click(View(), 1024);
+    EXPECT_EQ(To()->GetValue(), "\"Yamada, Taro\"");
+    EXPECT_EQ(Text(1011), "\"Example, Inc.\"");
+    EXPECT_EQ(Text(1016), "\"Q\\\"; R\"");
+    EXPECT_EQ(View()->RecipientAddress(), "taro@docomo.ne.jp");
+    View()->SubjectField()->SetTextBytes("S");
+    View()->BodyField()->SetTextBytes("b");
+    Send();
+    ASSERT_EQ(mapi.sent.size(), 1u);
+    ASSERT_EQ(mapi.sent[0].recips.size(), 3u);
+    EXPECT_EQ(mapi.sent[0].recips[0].name, "Yamada, Taro");
+    EXPECT_EQ(mapi.sent[0].recips[0].address, "taro@docomo.ne.jp");
+    EXPECT_EQ(mapi.sent[0].recips[1].name, "Example, Inc.");
+    EXPECT_EQ(mapi.sent[0].recips[2].name, "Q\"; R");
 }
 
 TEST_F(Sending, ToBoxLosingTheFocus)

@@ -1,5 +1,6 @@
 // Sending and the recipient history as plain logic: recipient lists, the
 // message records, numbered subjects, the send loop and the history rules.
+#include "compose/carriers.h"
 #include "compose/counting.h"
 #include "compose/history.h"
 #include "compose/sending.h"
@@ -36,7 +37,48 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"a@x.jp; b@y.jp", {"a@x.jp", " b@y.jp"}},
                       SplitCase{"  Taro Yamada ;", {"Taro Yamada "}},
                       // A trailing blank piece is no recipient.
-                      SplitCase{"a@x.jp; ", {"a@x.jp"}}));
+                      SplitCase{"a@x.jp; ", {"a@x.jp"}},
+                      // Separators between quotes belong to the piece; a
+                      // quote left open runs to the end.
+                      SplitCase{"\"Yamada, Taro\";b@y.jp", {"\"Yamada, Taro\"", "b@y.jp"}},
+                      SplitCase{"\"a\\\";b\",c", {"\"a\\\";b\"", "c"}},
+                      SplitCase{"\"Example, Inc.\" <i@x.jp>, d", {"\"Example, Inc.\" <i@x.jp>", " d"}},
+                      SplitCase{"\"open; end", {"\"open; end"}}));
+
+// Names whose double-byte characters end in the bytes of "@" (0x40), "\\"
+// (0x5C) or "|" (0x7C) are names, not addresses, and survive the trip from
+// an address-book pick through the field back to the mail library whole,
+// also when they hold a separator.
+TEST(RecipientList, DoubleByteNamesStayNames)
+{
+    const char *names[] = {"山田 法子", "院長", "機", "ファン", "ソニア", "表 能子", "ポール", "－"};
+    for (const char *utf8 : names) {
+        for (const std::string &name : {Sjis(utf8), Sjis(utf8) + ", Inc.", Sjis(utf8) + "; \"Q\" \\"}) {
+            SCOPED_TRACE(utf8);
+            EXPECT_FALSE(IsMailAddressPiece(name));
+            EXPECT_FALSE(MailDomainOf(name));
+            std::string field = RecipientFieldForm(name);
+            ASSERT_EQ(SplitRecipientField(field + ";a@x.jp"), (Pieces{field, "a@x.jp"}));
+            EXPECT_EQ(RecipientName(field), name);
+            std::vector<std::string> asked;
+            NameResolver resolve = [&](const std::string &n) -> std::optional<std::string> {
+                asked.push_back(n);
+                return "r@docomo.ne.jp";
+            };
+            auto list = BuildRecipientList(field, field, "", {}, resolve);
+            EXPECT_EQ(list, (std::vector<MailRecipient>{{MAPI_TO, name, "r@docomo.ne.jp"},
+                                                        {MAPI_CC, name, std::nullopt}}));
+            EXPECT_EQ(asked, Pieces{name});
+            EXPECT_EQ(BuildPresetList("", "", field), (std::vector<MailRecipient>{{MAPI_BCC, name, std::nullopt}}));
+        }
+    }
+    // A name without a separator or quote goes into the field as it is; a
+    // quoted address line stays an address.
+    EXPECT_EQ(RecipientFieldForm(Sjis("山田 法子")), Sjis("山田 法子"));
+    EXPECT_TRUE(IsMailAddressPiece("\"Yamada, Taro\" <t@x.jp>"));
+    EXPECT_FALSE(IsMailAddressPiece("\"t@x.jp\""));
+    EXPECT_EQ(*MailDomainOf(Sjis("法") + "@docomo.ne.jp"), "docomo.ne.jp");
+}
 
 TEST(RecipientList, ToThenCcThenBccEachWithItsClass)
 {
@@ -268,6 +310,10 @@ TEST(History, FromStoredValues)
     EXPECT_TRUE(IsBlankRecipient(""));
     EXPECT_TRUE(IsBlankRecipient("  "));
     EXPECT_FALSE(IsBlankRecipient(Sjis("　")));
+    // The history dialog's order folds single-byte letters only: ア (0x83
+    // 0x41) stays before ゼ (0x83 0x5B); folded it would follow it.
+    EXPECT_EQ(SortedForHistoryDialog({Sjis("ゼ"), "b@x", Sjis("ア"), "a@x", "A@x"}),
+              (Pieces{"A@x", "a@x", "b@x", Sjis("ア"), Sjis("ゼ")}));
 }
 
 } // namespace

@@ -114,6 +114,12 @@ TEST_F(Shortcuts, FollowsTheRelativePathThenTheLocalPathThenTheNameBesideIt)
     link = Write("win.lnk", lnktest::Shortcut("C:\\Users\\x\\photo.jpeg", ""));
     ASSERT_TRUE(ResolveShortcutFile(link, target));
     EXPECT_EQ(target, (Dir() / "photo.jpeg").string());
+    // A relative path that begins with a backslash lies beside the
+    // shortcut, not at the root.
+    Write("sub/rooted.txt", "z");
+    link = Write("sub/rooted.lnk", lnktest::Shortcut("C:\\Users\\x\\other.txt", "\\rooted.txt"));
+    ASSERT_TRUE(ResolveShortcutFile(link, target));
+    EXPECT_EQ(target, (Dir() / "sub/rooted.txt").string());
 }
 
 TEST_F(Shortcuts, BrokenOrMissingTargetsResolveToNothing)

@@ -17,6 +17,7 @@
 #include "test_env.h"
 
 #include <gdk/gdk.h>
+#include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
@@ -25,6 +26,10 @@
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <tuple>
@@ -327,22 +332,23 @@ TEST_F(Pictures, DefaultPictureJpegThenBmpThenNeither)
     EXPECT_TRUE(ui->boxes.empty());
 }
 
-TEST_F(Pictures, JpegExtensionIsAttachedButNotShown)
+// ".jpeg" and ".JPEG" used to be attached while the preview, with a rule of
+// its own, said it could not read them and kept the previous picture.
+TEST_F(Pictures, JpegExtensionIsAttachedAndShown)
 {
     Start();
-    ASSERT_TRUE(View()->ShowPictureFile(Put("red.bmp", SolidBmp(kRed))));
-    std::string photo = Put("photo.jpeg", GreyJpeg(16, 16));
-    EXPECT_TRUE(View()->AttachPicture(photo));
-    ASSERT_EQ(ui->boxes.size(), 1u);
-    EXPECT_EQ(ui->boxes[0].kind, BoxKind::Plain);
-    EXPECT_EQ(ui->boxes[0].owner, nullptr);
-    EXPECT_EQ(ui->boxes[0].text, Sjis("画像ファイルを読むことができません。"));
-    EXPECT_EQ(ui->boxes[0].style, MB_OK);
-    EXPECT_EQ(View()->AttachmentPath(), photo);
-    EXPECT_TRUE(Radio(1056)->IsEnabled());
-    EXPECT_TRUE(Radio(1056)->GetValue());
-    wxImage img = Screen();
-    EXPECT_TRUE(Near(img, 70, 66, kRed)) << At(img, 70, 66);
+    for (const char *name : {"photo.jpeg", "photo.JPEG"}) {
+        ASSERT_TRUE(View()->ShowPictureFile(Put("red.bmp", SolidBmp(kRed))));
+        ASSERT_TRUE(testenv::WaitFor([&] { return Near(Screen(), 70, 66, kRed); })) << name;
+        std::string photo = Put(name, GreyJpeg(16, 16));
+        View()->OnDropFiles({photo});
+        EXPECT_TRUE(ui->boxes.empty()) << name;
+        EXPECT_EQ(View()->AttachmentPath(), photo);
+        EXPECT_TRUE(Radio(1056)->IsEnabled());
+        EXPECT_TRUE(Radio(1056)->GetValue());
+        wxImage img = Screen();
+        EXPECT_TRUE(Near(img, 70, 66, kGrey)) << name << " " << At(img, 70, 66);
+    }
 }
 
 TEST_F(Pictures, ProgressiveJpegStaysAttached)
@@ -477,7 +483,11 @@ TEST_F(Pictures, RegistrationDialogFillsBrowsesAndWritesTenKeys)
     mapi.addressAnswer = {{MAPI_TO, Sjis("鈴木"), "suzuki@ezweb.ne.jp"}};
     ui->files.push_back(green);
     std::vector<std::string> seen;
+    ULONG_PTR owner = 0;
+    bool ownerIsWindow = false;
     testenv::DialogScript script([&](wxDialog *d) {
+        owner = reinterpret_cast<ULONG_PTR>(d->GetHandle());
+        ownerIsWindow = GTK_IS_WINDOW(d->GetHandle());
         // The registered values, whole.
         for (int id : {1041, 1042, 1045, 1046, 1061, 1062})
             seen.push_back(Edit(d, id)->GetValue().utf8_string());
@@ -497,8 +507,11 @@ TEST_F(Pictures, RegistrationDialogFillsBrowsesAndWritesTenKeys)
     EXPECT_EQ(ui->fileRequests[0].wildcard, Sjis("画像ファイル(*.jpg;*bmp)|*.jpg;*.bmp"));
     EXPECT_FALSE(ui->fileRequests[0].save);
     ASSERT_EQ(mapi.addressCalls.size(), 1u);
-    EXPECT_EQ(mapi.addressCalls[0].caption, Sjis("アドレス張"));
+    EXPECT_EQ(mapi.addressCalls[0].caption, Sjis("アドレス帳"));
     EXPECT_EQ(mapi.addressCalls[0].editFields, 1u);
+    // Its owner as the library takes it: the dialog's GtkWindow.
+    EXPECT_TRUE(ownerIsWindow);
+    EXPECT_EQ(mapi.addressCalls[0].uiParam, owner);
     EXPECT_TRUE(mapi.outstanding.empty()); // the answer was freed
     EXPECT_EQ(mapi.badFrees, 0);
 
@@ -555,7 +568,7 @@ TEST_F(Pictures, RegistrationAddressBookAnswersAndCancel)
                                                "typed", ""}));
     ASSERT_EQ(ui->boxes.size(), 1u);
     EXPECT_EQ(ui->boxes[0].kind, BoxKind::Form);
-    EXPECT_EQ(ui->boxes[0].text, Sjis("アドレス張にアクセスできません。"));
+    EXPECT_EQ(ui->boxes[0].text, Sjis("アドレス帳にアクセスできません。"));
     EXPECT_EQ(ui->boxes[0].style, kFormBoxStyle);
     EXPECT_TRUE(mapi.outstanding.empty());
     // Cancel writes nothing.
@@ -565,6 +578,53 @@ TEST_F(Pictures, RegistrationAddressBookAnswersAndCancel)
 } // namespace
 
 namespace {
+
+// The ten keys were written one rewrite each: a write failing part-way left
+// a recipient with another row's picture. Now a failed write leaves the old
+// keys whole and the next one stores the new keys whole.
+int g_flushes = 0, g_failingFlush = 0;
+int NthFileFlushFails(int fd)
+{
+    struct stat st;
+    if (fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) && ++g_flushes == g_failingFlush) {
+        errno = EIO;
+        return -1;
+    }
+    return fsync(fd);
+}
+
+TEST_F(Pictures, RegistrationWritesItsTenKeysAsOne)
+{
+    Register(1, "old1", "/old1.jpg");
+    Register(2, "old2", "/old2.jpg");
+    Start();
+    std::string before = testenv::ReadFile(Folder() / "Tegamiya.ini");
+    std::vector<bool> unchanged;
+    auto saved = profile_testing::SetFsync(NthFileFlushFails);
+    testenv::DialogScript script([&](wxDialog *d) {
+        Edit(d, 1041)->SetValue("new1");
+        Edit(d, 1045)->SetValue("new2");
+        // The first flush fails, then the second: written key by key, the
+        // first key got through.
+        for (int failing : {1, 2}) {
+            g_flushes = 0;
+            g_failingFlush = failing;
+            Click(d, 1);
+            unchanged.push_back(testenv::ReadFile(Folder() / "Tegamiya.ini") == before);
+            if (!d->IsModal())
+                break;
+        }
+        if (d->IsModal())
+            Click(d, 2);
+    });
+    wxCommandEvent ev(wxEVT_MENU, ID_SETUP_PICTURES);
+    app.MainFrame()->ProcessWindowEvent(ev);
+    profile_testing::SetFsync(saved);
+    EXPECT_EQ(unchanged, (std::vector<bool>{true, false}));
+    EXPECT_EQ(Ini("Picture ToName", "Name1"), "new1");
+    EXPECT_EQ(Ini("Picture ToName", "Name2"), "new2");
+    EXPECT_EQ(ui->boxes[0].text, Sjis("設定値を保存できません。"));
+}
 
 TEST_F(Pictures, RegistrationRefusesTextTheSettingsFileCannotHold)
 {

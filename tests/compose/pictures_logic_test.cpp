@@ -23,7 +23,9 @@ TEST(ClassifyPictureFile, ExtensionsAreComparedExactly)
     struct { const char *path; PictureFileType type; } rows[] = {
         {"/a/b.jpg", PictureFileType::Jpeg},  {"/a/b.JPG", PictureFileType::Jpeg},
         {"/a/b.bmp", PictureFileType::Bmp},   {"/a/b.BMP", PictureFileType::Bmp},
-        {"/a/b.jpeg", PictureFileType::Other}, {"/a/b.JPEG", PictureFileType::Other},
+        {"/a/b.jpeg", PictureFileType::Jpeg}, {"/a/b.JPEG", PictureFileType::Jpeg},
+        {"/a/b.Jpeg", PictureFileType::Other}, {"/a/b.txt", PictureFileType::Other},
+        {"/a/b.lnk", PictureFileType::Other},
         {"/a/b.Jpg", PictureFileType::Other}, {"/a/b.Bmp", PictureFileType::Other},
         {"/a/b.png", PictureFileType::Other}, {"/a/b", PictureFileType::Other},
         {"/a.jpg/b", PictureFileType::Other}, {"", PictureFileType::Other},

@@ -140,6 +140,9 @@ protected:
         testenv::WriteFile(home.Documents() / "Tegamiya/Tegamiya.ini", ini);
         testenv::WriteFile(data / "contacts/hanako.vcf",
                            "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田 花子\r\nEMAIL:hanako@docomo.ne.jp\r\nEND:VCARD\r\n");
+        // A name holding the field's separator.
+        testenv::WriteFile(data / "contacts/example.vcf",
+                           "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Example\\, Inc.\r\nEMAIL:info@example.co.jp\r\nEND:VCARD\r\n");
         fs::copy_file(fs::path(JPEG_PATH), home.Path() / "写真.jpg");
     }
     void TearDown() override
@@ -176,6 +179,9 @@ protected:
             Click(addTo);
             search->SetValue("ichiro@ezweb.ne.jp"); // no such contact: the address is taken as typed
             Click(addTo);
+            search->SetValue("Example");
+            list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+            Click(wxWindow::FindWindowByName("add1", d));
             search->SetValue("");
             Shot("address_book");
             Click(d->FindWindow(wxID_OK));
@@ -183,7 +189,9 @@ protected:
         Click(View()->FindWindow(1021));
         EXPECT_EQ(book.title, wxString::FromUTF8("アドレス帳"));
         EXPECT_EQ(Ctl<wxComboBox>(1035)->GetValue(), wxString::FromUTF8("山田 花子;ichiro@ezweb.ne.jp"));
-        Ctl<wxTextCtrl>(1011)->ChangeValue("cc@example.com");
+        // The name goes in quoted and stays one recipient.
+        EXPECT_EQ(Ctl<wxTextCtrl>(1011)->GetValue(), "\"Example, Inc.\"");
+        Ctl<wxTextCtrl>(1011)->AppendText(";cc@example.com");
         Ctl<wxTextCtrl>(1016)->ChangeValue("hidden@example.com");
         View()->SubjectField()->SetTextBytes(Subject());
         View()->BodyField()->SetTextBytes(Body());
@@ -208,7 +216,7 @@ protected:
             EXPECT_EQ(m["body_hex"], Hex(body.substr(at, sizes[i]))) << i;
             at += sizes[i];
             EXPECT_EQ(m["to"], "hanako@docomo.ne.jp,ichiro@ezweb.ne.jp");
-            EXPECT_EQ(m["cc"], "cc@example.com");
+            EXPECT_EQ(m["cc"], "info@example.co.jp,cc@example.com");
             EXPECT_EQ(m["attachments"], "1");
             EXPECT_EQ(m["att0_type"], "image/jpeg");
             EXPECT_EQ(m["att0_size"], std::to_string(jpeg.size()));
@@ -262,7 +270,7 @@ TEST_F(EndToEnd, ThroughMsmtpToAnSmtpServer)
         EXPECT_EQ(m["bcc"], ""); // never shown to the other recipients
     for (const auto &env : Files(received, ".env"))
         EXPECT_EQ(testenv::ReadFile(env),
-                  "taro@example.jp\nhanako@docomo.ne.jp\nichiro@ezweb.ne.jp\ncc@example.com\nhidden@example.com\n");
+                  "taro@example.jp\nhanako@docomo.ne.jp\nichiro@ezweb.ne.jp\ninfo@example.co.jp\ncc@example.com\nhidden@example.com\n");
     EXPECT_TRUE(Files(outbox / "new").empty());
     EXPECT_EQ(Files(data / "tegamiya-mail/sent/cur").size(), 3u);
 }

@@ -4,6 +4,8 @@
 
 #include <iconv.h>
 
+#include <tuple>
+
 TEST(Cp932, RoundTripsKanjiKanaAndUserDefinedArea)
 {
     // "表" has 0x5C as trail byte; half-width katakana are single bytes.
@@ -34,10 +36,35 @@ TEST(Cp932, Utf8ValidityAndCaseFolding)
 {
     EXPECT_TRUE(cp932::IsValidUtf8("ｶﾀｶﾅ and ascii"));
     EXPECT_FALSE(cp932::IsValidUtf8("\x82\xA0"));
-    EXPECT_FALSE(cp932::IsValidUtf8("\xED\xA0\x80")); // a surrogate
     EXPECT_FALSE(cp932::IsValidUtf8("\xC0\xAF"));     // overlong
+    // Three-byte forms at the edges of what they may carry: U+0800 is the
+    // first, U+07FF overlong; U+D7FF and U+E000 border the surrogates.
+    const std::pair<const char *, bool> threeBytes[] = {
+        {"\xE0\xA0\x80", true},  {"\xE0\x9F\xBF", false}, {"\xED\x9F\xBF", true},
+        {"\xED\xA0\x80", false}, {"\xED\xBF\xBF", false}, {"\xEE\x80\x80", true},
+    };
+    for (auto [bytes, valid] : threeBytes)
+        EXPECT_EQ(cp932::IsValidUtf8(bytes), valid) << testing::PrintToString(std::string(bytes));
     EXPECT_TRUE(cp932::EqualsNoCase("Mail Address", "MAIL address"));
     EXPECT_FALSE(cp932::EqualsNoCase("\x83\x41", "\x83\x61"));
+}
+
+// Scans step over double-byte characters: the trail bytes 0x40 (法 ァ), 0x5C
+// (表 ソ) and 0x7C (ポ) are no "@", "\\" or "|"; a stray lead byte is a
+// character of its own.
+TEST(Cp932, ScansAndCutsStepOverDoubleByteCharacters)
+{
+    const size_t npos = std::string_view::npos;
+    const std::tuple<std::string, char, size_t, size_t> finds[] = {
+        {"\x96\x40\x83\x74\x83\x40x@", '@', 0, 7}, {"\x95\x5C\x83\x5C\\", '\\', 0, 4},
+        {"\x83\x7C|", '|', 0, 2}, {"a@b@c", '@', 2, 3}, {"\x81@", '@', 0, npos}, {"\x81,", ',', 0, 1},
+    };
+    for (const auto &[text, ch, from, at] : finds)
+        EXPECT_EQ(cp932::FindAscii(text, ch, from), at) << testing::PrintToString(text);
+    // A lead byte ending the text lost its trail byte to a cut: it goes
+    // (the cuts through a text file are in compose_logic_test).
+    EXPECT_EQ(cp932::CutAtCharBoundary("ab\x82", 3), 2u);
+    EXPECT_EQ(cp932::CutAtCharBoundary("a\x81\n", 3), 3u);
 }
 
 TEST(Cp932, UserDefinedAreaRoundTrips)

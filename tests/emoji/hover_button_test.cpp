@@ -192,18 +192,42 @@ TEST_F(HoverButtonTest, DrawsTheCellOfItsStateAsThePointerMovesPressesAndLeaves)
     EXPECT_FALSE(b->TrackRequested());
     EXPECT_TRUE(shows(kNormal));
 
-    // Pressed, then dragged off and released elsewhere: no click.
+    // Pressed, then dragged off and released elsewhere: no click, and the
+    // normal cell as soon as the pointer is off, held or released, also
+    // after it crossed another cell.
     sim.MouseMove(b->GetScreenPosition() + wxPoint(8, 9));
     ASSERT_TRUE(WaitFor([&] { return b->Hovering(); }));
     sim.MouseDown();
     ASSERT_TRUE(WaitFor([&] { return b->IsPressed(); }));
     sim.MouseMove(b->GetScreenPosition() + wxPoint(60, 60));
     ASSERT_TRUE(WaitFor([&] { return !b->IsPressed(); }));
+    EXPECT_TRUE(WaitFor([&] { return !b->Hovering(); }));
+    EXPECT_TRUE(shows(kNormal));
     sim.MouseUp();
-    testenv::Pump();
-    EXPECT_EQ(clicks, 1);
+    sim.MouseMove(other->GetScreenPosition() + wxPoint(8, 9));
+    ASSERT_TRUE(WaitFor([&] { return other->Hovering(); }));
     sim.MouseMove(wxPoint(190, 110));
-    testenv::Pump();
+    EXPECT_TRUE(WaitFor([&] { return !other->Hovering(); }));
+    EXPECT_FALSE(b->Hovering());
+    EXPECT_TRUE(shows(kNormal));
+    EXPECT_EQ(clicks, 1);
+
+    // Held and hovering while the pointer is elsewhere, then the capture is
+    // taken away: nothing tells the cell the pointer left but the loss.
+    wxMouseEvent down(wxEVT_LEFT_DOWN), move(wxEVT_MOTION);
+    down.SetPosition(wxPoint(8, 9));
+    move.SetPosition(wxPoint(8, 9));
+    b->ProcessWindowEvent(move);
+    b->ProcessWindowEvent(down);
+    ASSERT_TRUE(WaitFor([&] { return b->Hovering() && b->IsPressed(); }));
+    if (b->HasCapture())
+        b->ReleaseMouse();
+    wxMouseCaptureLostEvent lost(b->GetId());
+    b->ProcessWindowEvent(lost);
+    EXPECT_FALSE(b->IsPressed());
+    EXPECT_FALSE(b->Hovering());
+    EXPECT_TRUE(shows(kNormal));
+    EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(HoverButtonTest, OneToolWhoseTextAndActivationLaterCallsChange)

@@ -45,11 +45,11 @@ std::vector<std::pair<std::string, std::string>> Pairs(const ProfileText &doc)
     for (const std::string &line : doc.lines) {
         std::string_view t = Trim(line);
         if (!t.empty() && t[0] == '[') {
-            size_t close = t.find(']');
+            size_t close = cp932::FindAscii(t, ']');
             section = std::string(Trim(t.substr(1, close == std::string_view::npos ? close : close - 1)));
             continue;
         }
-        size_t eq = t.find('=');
+        size_t eq = cp932::FindAscii(t, '=');
         if (eq != std::string_view::npos)
             pairs.emplace_back(section, std::string(Trim(t.substr(0, eq))));
     }
