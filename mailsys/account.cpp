@@ -252,16 +252,33 @@ std::string ShellQuote(const std::string &text)
     return out + "'";
 }
 
-std::string HandOffCommand(const Profile &p, const std::string &config, bool password_on_fd3)
+std::string HandOffCommand(const Profile &p, const std::string &config, bool password_on_fd3,
+                           const std::vector<std::string> &envelope)
 {
-    if (!p.send_command.empty())
-        return p.send_command;
+    std::string recipients;
+    for (const std::string &a : envelope)
+        recipients += " " + ShellQuote(a);
+    if (!p.send_command.empty()) {
+        if (envelope.empty())
+            return p.send_command;
+        std::string command, word;
+        std::istringstream words(p.send_command);
+        // Only plain words are looked at: a command with quotes is kept whole.
+        if (p.send_command.find_first_of("'\"\\") != std::string::npos)
+            return p.send_command + recipients;
+        while (words >> word)
+            if (word != "-t" && word != "--read-recipients")
+                command += (command.empty() ? "" : " ") + word;
+        return command + recipients;
+    }
     if (!UsesAccount(p) || config.empty())
         return "";
-    std::string command = "msmtp -C " + ShellQuote(config) + " -t";
+    std::string command = "msmtp -C " + ShellQuote(config);
+    if (envelope.empty())
+        command += " -t";
     if (password_on_fd3)
         command += " --passwordeval='cat <&3'";
-    return command;
+    return envelope.empty() ? command : command + " --" + recipients;
 }
 
 }  // namespace mailsys

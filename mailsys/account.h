@@ -6,6 +6,7 @@
 #include "profile.h"
 
 #include <string>
+#include <vector>
 
 namespace mailsys {
 
@@ -79,7 +80,12 @@ int WriteMsmtpConfig(const Profile &profile);
 // configuration file, else "" (mail waits in the outbox). With
 // `password_on_fd3`, msmtp reads the password from file descriptor 3
 // instead of the keyring.
-std::string HandOffCommand(const Profile &profile, const std::string &config, bool password_on_fd3);
+// With an `envelope` (a mail written per pictograph form), the recipients
+// are given as arguments instead of being read from the headers: msmtp gets
+// them after "--" in place of -t; a send_command gets them appended, its
+// words "-t" and "--read-recipients" dropped.
+std::string HandOffCommand(const Profile &profile, const std::string &config, bool password_on_fd3,
+                           const std::vector<std::string> &envelope = {});
 
 // The text quoted for /bin/sh.
 std::string ShellQuote(const std::string &text);

@@ -1,7 +1,9 @@
 #include "delivery.h"
 
 #include "account.h"
+#include "envelope.h"
 #include "failed_mail.h"
+#include "fsutil.h"
 #include "handoff.h"
 #include "keyring.h"
 #include "maildir.h"
@@ -48,6 +50,20 @@ bool CanHandOff(const Profile &profile, const Credentials &credentials)
 }
 
 namespace {
+
+// Rewrites the delivery lines of a mail to name its envelope's recipients
+// from `first` on (atomically; on failure the file stays as it was, and a
+// later try reaches the earlier recipients a second time, which is told).
+void KeepRecipientsFrom(const std::string &file, const QueuedDelivery &delivery, size_t first)
+{
+    std::string text;
+    std::vector<std::string> rest(delivery.envelope.begin() + static_cast<long>(first), delivery.envelope.end());
+    if (ReadFile(file, &text) == 0 &&
+        WriteFileAtomic(file, DeliveryHeaders(delivery.form, rest) + text.substr(size_t(delivery.body_offset))) == 0)
+        return;
+    fprintf(stderr, "tegamiya-mail: %s went out to %zu of its recipients but cannot say so in its file\n",
+            file.c_str(), first);
+}
 
 // A failed hand-off: the mail leaves the outbox for failed/, so that
 // nothing goes out later behind the back of a caller told that it failed;
@@ -96,9 +112,31 @@ HandOffResult HandOffQueued(const Profile &profile, const Credentials &credentia
         why.kind = SendFailure::NoConfig;
         return FileAsFailed(profile, claimed, why, new_path);
     }
-    std::string command = HandOffCommand(profile, config.Path(), on_pipe);
-    if (!RunSendCommand(command, claimed, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why))
+    // A mail written per pictograph form names its own recipients; the lines
+    // that say so are not part of what goes out.
+    QueuedDelivery delivery = ReadDeliveryHeaders(claimed);
+    if (delivery.damaged) {
+        why.kind = SendFailure::Damaged;
         return FileAsFailed(profile, claimed, why, new_path);
+    }
+    // Such a mail goes to each of them in a conversation of its own, so that
+    // no server sees (nor writes into a Received line) who else got it.
+    std::vector<std::vector<std::string>> runs;
+    for (const std::string &a : delivery.envelope)
+        runs.push_back({a});
+    if (runs.empty())
+        runs.push_back({});
+    for (size_t i = 0; i < runs.size(); ++i) {
+        std::string command = HandOffCommand(profile, config.Path(), on_pipe, runs[i]);
+        if (RunSendCommand(command, claimed, profile.send_timeout, on_pipe ? &credentials.password : nullptr, &why,
+                           delivery.body_offset))
+            continue;
+        // Those before went out: the mail keeps only the recipients still
+        // to reach, so that sending it again reaches each once.
+        if (i > 0)
+            KeepRecipientsFrom(claimed, delivery, i);
+        return FileAsFailed(profile, claimed, why, new_path);
+    }
     // Sent: filed under Sent; should that fail it still leaves the outbox,
     // where it would be sent again, and the failure is told on standard
     // error.

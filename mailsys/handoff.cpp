@@ -146,6 +146,8 @@ const char *FailurePhrase(const SendFailure &why)
         return "The send program was stopped.";
     case SendFailure::NoConfig:
         return "The account settings could not be written.";
+    case SendFailure::Damaged:
+        return "The mail's list of recipients is damaged.";
     case SendFailure::Status:
         break;
     }
@@ -173,7 +175,7 @@ const char *FailurePhrase(const SendFailure &why)
 }
 
 bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds,
-                    const SecretText *fd3_secret, SendFailure *why)
+                    const SecretText *fd3_secret, SendFailure *why, off_t skip)
 {
     auto fail = [why](SendFailure::Kind kind, int status, const std::string &detail) {
         if (why)
@@ -189,12 +191,27 @@ bool RunSendCommand(const std::string &command, const std::string &message_file,
             close(secret_fd);
         return fail(SendFailure::NotStarted, 0, "");
     }
+    // Opened here, so that it can start past the delivery lines; kept above
+    // the descriptors the command gets.
+    int message_fd = open(message_file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (message_fd >= 0 && message_fd < 10) {
+        int moved = fcntl(message_fd, F_DUPFD_CLOEXEC, 10);
+        close(message_fd);
+        message_fd = moved;
+    }
+    if (message_fd < 0 || lseek(message_fd, skip, SEEK_SET) != skip) {
+        if (message_fd >= 0)
+            close(message_fd);
+        if (secret_fd >= 0)
+            close(secret_fd);
+        return fail(SendFailure::NotStarted, 0, "");
+    }
     std::optional<ErrorTap> tap;
     if (why)
         tap.emplace();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, message_file.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, message_fd, 0);
     if (secret_fd >= 0)
         posix_spawn_file_actions_adddup2(&actions, secret_fd, 3);
     posix_spawn_file_actions_adddup2(&actions, status.write_end, 4);
@@ -219,6 +236,7 @@ bool RunSendCommand(const std::string &command, const std::string &message_file,
     int rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, const_cast<char **>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
+    close(message_fd);
     if (secret_fd >= 0)
         close(secret_fd);
     status.CloseWrite();

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <ctime>
+#include <sys/types.h>
 
 namespace mailsys {
 
@@ -20,8 +21,10 @@ namespace mailsys {
 // SIGCHLD.
 struct SendFailure;
 class SecretText;
+// The command reads the file from byte `skip` on (the delivery lines at its
+// top are not part of the mail that goes out).
 bool RunSendCommand(const std::string &command, const std::string &message_file, int timeout_seconds,
-                    const SecretText *fd3_secret = nullptr, SendFailure *why = nullptr);
+                    const SecretText *fd3_secret = nullptr, SendFailure *why = nullptr, off_t skip = 0);
 
 // Why a hand-off failed, as the outbox window tells it beside the mail.
 struct SendFailure {
@@ -31,6 +34,7 @@ struct SendFailure {
         Killed,      // ended by a signal
         Status,      // ended with a status other than 0 (`status`)
         NoConfig,    // msmtp's configuration could not be written
+        Damaged,     // the mail's delivery lines cannot be read: not sent
     } kind = Status;
     int status = 0;
     std::string detail;  // the last line the command wrote to standard error, whole, as it came

@@ -1,6 +1,7 @@
 #include "mail_list.h"
 
 #include "charset.h"
+#include "envelope.h"
 #include "fsutil.h"
 #include "message_builder.h"
 
@@ -163,6 +164,9 @@ void Summarise(GMimeMessage *m, bool whole, MailRow *row)
     row->date = date ? static_cast<time_t>(g_date_time_to_unix(date)) : 0;
     row->to = Addresses(m, GMIME_ADDRESS_TYPE_TO);
     row->subject = DecodeHeaderText(RawHeader(GMIME_OBJECT(m), "Subject"));
+    PictographForm form;
+    if (ParseFormWord(RawHeader(GMIME_OBJECT(m), "X-Tegamiya-Pictographs"), &form))
+        row->form = FormWord(form);
     row->attachments.clear();
     row->attachments_known = whole || !GMIME_IS_MULTIPART(g_mime_message_get_mime_part(m));
     if (!row->attachments_known)

@@ -21,6 +21,7 @@ struct MailRow {
     // False while the names of a multipart mail's attachments are not read
     // yet (they lie between its parts, after the bodies: see MailListCache).
     bool attachments_known = true;
+    std::string form = "docomo";  // the form its pictographs are in (docomo, unicode, text)
     // Failed mail only (ListFolder fills them): why the hand-off failed, the
     // English phrase (empty: not known) and the send program's last word.
     std::string failure, failure_detail;

@@ -1,6 +1,7 @@
 #include "message_builder.h"
 
 #include "cp932/cp932.h"
+#include "envelope.h"
 
 #include <gmime/gmime.h>
 
@@ -105,6 +106,33 @@ void EnsureGMime()
     std::call_once(once, [] { g_mime_init(); });
 }
 
+std::vector<OutgoingMail> SplitByForm(const OutgoingMail &mail, const std::vector<PictographRule> &rules)
+{
+    std::vector<OutgoingMail> mails;
+    for (const auto *list : {&mail.to, &mail.cc, &mail.bcc}) {
+        for (const Mailbox &m : *list) {
+            PictographForm form = FormForAddress(rules, m.address);
+            auto it = std::find_if(mails.begin(), mails.end(), [form](const OutgoingMail &o) { return o.form == form; });
+            if (it == mails.end()) {
+                OutgoingMail copy = mail;
+                copy.form = form;
+                copy.envelope.clear();
+                mails.push_back(std::move(copy));
+                it = mails.end() - 1;
+            }
+            if (std::find(it->envelope.begin(), it->envelope.end(), m.address) == it->envelope.end())
+                it->envelope.push_back(m.address);
+        }
+    }
+    if (mails.size() == 1)
+        mails.front().envelope.clear();
+    // Bcc recipients of one form are in its envelope only.
+    if (mails.size() > 1)
+        for (OutgoingMail &m : mails)
+            m.bcc.clear();
+    return mails;
+}
+
 std::string SniffContentType(const std::string &d)
 {
     auto starts = [&d](const char *magic, size_t n) { return d.size() >= n && d.compare(0, n, magic, n) == 0; };
@@ -119,9 +147,11 @@ std::string SniffContentType(const std::string &d)
     return "application/octet-stream";
 }
 
-std::string EncodeSubject(const std::string &raw)
+std::string EncodeSubject(const std::string &raw) { return EncodeSubject(raw, PictographForm::Docomo); }
+
+std::string EncodeSubject(const std::string &raw, PictographForm form)
 {
-    std::string cp932 = OneLine(raw);
+    std::string cp932 = ConvertCp932(OneLine(raw), form == PictographForm::Unicode ? PictographForm::Docomo : form);
     if (IsPlainAscii(cp932)) {
         // Folded before blanks to keep lines short; a word too long for
         // any header line is sent as encoded words instead.
@@ -144,6 +174,8 @@ std::string EncodeSubject(const std::string &raw)
         if (fits)
             return folded;
     }
+    if (form == PictographForm::Unicode)
+        return EncodedWords(ConvertCp932(cp932, form), "UTF-8");
     return EncodedWords(cp932, "Shift_JIS");
 }
 
@@ -180,7 +212,7 @@ std::string EncodedWords(const std::string &text, const std::string &charset)
     return out;
 }
 
-static void SetAttachmentName(GMimePart *part, const std::string &utf8_name)
+static void SetAttachmentName(GMimePart *part, const std::string &utf8_name, bool utf8_words)
 {
     // The RFC 2231 form (filename*=UTF-8''...) from GMime, in both headers.
     g_mime_part_set_filename(part, utf8_name.c_str());
@@ -192,7 +224,7 @@ static void SetAttachmentName(GMimePart *part, const std::string &utf8_name)
     // pictographs in a name stay what they were; UTF-8 otherwise).
     bool lossless = true;
     std::string sjis = cp932::FromUtf8(utf8_name, '?', &lossless);
-    std::string words = lossless ? EncodedWords(OneLine(sjis), "Shift_JIS") : EncodedWords(utf8_name, "UTF-8");
+    std::string words = lossless && !utf8_words ? EncodedWords(OneLine(sjis), "Shift_JIS") : EncodedWords(utf8_name, "UTF-8");
     GMimeObject *obj = GMIME_OBJECT(part);
     GMimeContentType *type = g_mime_object_get_content_type(obj);
     std::string raw = std::string(" ") + g_mime_content_type_get_media_type(type) + "/" +
@@ -222,12 +254,14 @@ std::string BuildMessage(const OutgoingMail &mail, time_t now, const std::string
     AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_FROM, {mail.from});
     AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_TO, mail.to);
     AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_CC, mail.cc);
-    AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_BCC, mail.bcc);
+    // A mail with an envelope of its own names its Bcc recipients only there.
+    if (mail.envelope.empty())
+        AddMailboxes(msg.get(), GMIME_ADDRESS_TYPE_BCC, mail.bcc);
 
     // The subject carries the caller's CP932 bytes as they are (GMime would
     // convert through a charset that loses the user-defined area), so its
     // header gets a raw value made here.
-    std::string subject = EncodeSubject(mail.subject);
+    std::string subject = EncodeSubject(mail.subject, mail.form);
     g_mime_object_set_header(mobj, "Subject", "", nullptr);
     GMimeHeader *h = g_mime_header_list_get_header(g_mime_object_get_header_list(mobj), "Subject");
     std::string raw = " " + subject + "\n";
@@ -238,15 +272,16 @@ std::string BuildMessage(const OutgoingMail &mail, time_t now, const std::string
     g_date_time_unref(date);
     g_mime_message_set_message_id(msg.get(), message_id.c_str());
 
+    const bool unicode = mail.form == PictographForm::Unicode;
+    const std::string body = ConvertCp932(mail.body, mail.form);
     Ref<GMimeTextPart> text(g_mime_text_part_new_with_subtype("plain"));
-    g_mime_object_set_content_type_parameter(GMIME_OBJECT(text.get()), "charset", "Shift_JIS");
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(text.get()), "charset", unicode ? "UTF-8" : "Shift_JIS");
     {
-        Ref<GMimeDataWrapper> content(Wrap(mail.body));
+        Ref<GMimeDataWrapper> content(Wrap(body));
         g_mime_part_set_content(GMIME_PART(text.get()), content.get());
     }
-    g_mime_part_set_content_encoding(GMIME_PART(text.get()),
-                                     NeedsBase64(mail.body) ? GMIME_CONTENT_ENCODING_BASE64
-                                                            : GMIME_CONTENT_ENCODING_7BIT);
+    g_mime_part_set_content_encoding(GMIME_PART(text.get()), NeedsBase64(body) ? GMIME_CONTENT_ENCODING_BASE64
+                                                                               : GMIME_CONTENT_ENCODING_7BIT);
 
     if (mail.attachments.empty()) {
         g_mime_message_set_mime_part(msg.get(), GMIME_OBJECT(text.get()));
@@ -260,7 +295,7 @@ std::string BuildMessage(const OutgoingMail &mail, time_t now, const std::string
             Ref<GMimeDataWrapper> content(Wrap(a.data));
             g_mime_part_set_content(part.get(), content.get());
             g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
-            SetAttachmentName(part.get(), a.file_name);
+            SetAttachmentName(part.get(), ConvertUtf8(a.file_name, mail.form), unicode);
             g_mime_multipart_add(mixed.get(), GMIME_OBJECT(part.get()));
         }
         g_mime_message_set_mime_part(msg.get(), GMIME_OBJECT(mixed.get()));
@@ -269,7 +304,8 @@ std::string BuildMessage(const OutgoingMail &mail, time_t now, const std::string
     Ref<GMimeStream> out(g_mime_stream_mem_new());
     g_mime_object_write_to_stream(mobj, nullptr, out.get());
     GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-    return std::string(reinterpret_cast<const char *>(bytes->data), bytes->len);
+    return DeliveryHeaders(mail.form, mail.envelope) +
+           std::string(reinterpret_cast<const char *>(bytes->data), bytes->len);
 }
 
 }  // namespace mailsys

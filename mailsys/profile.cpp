@@ -71,7 +71,7 @@ bool IsPlainAddress(const std::string &a)
     return true;
 }
 
-ProfileLoad LoadProfile(Profile *profile)
+ProfileLoad LoadProfile(Profile *profile, std::string *error)
 {
     *profile = DefaultProfile();
     std::ifstream in(ProfilePath(), std::ios::binary);
@@ -79,11 +79,38 @@ ProfileLoad LoadProfile(Profile *profile)
         return FileExists(ProfilePath()) ? ProfileLoad::Invalid : ProfileLoad::Missing;
     }
     std::string line;
+    int line_no = 0;
+    // Sections other than [pictographs] are only for the reader's eye: their
+    // keys are read wherever they stand, as profiles before it were.
+    bool in_pictographs = false, seen_pictographs = false;
     while (std::getline(in, line)) {
+        ++line_no;
         line = Trim(line);
-        if (line.empty() || line[0] == '#' || line[0] == ';' || line[0] == '[')
+        if (line.empty() || line[0] == '#' || line[0] == ';')
             continue;
+        if (line[0] == '[') {
+            in_pictographs = Trim(line.substr(1, line.find(']') - 1)) == "pictographs";
+            if (in_pictographs && !seen_pictographs) {
+                // The section replaces the default rules.
+                profile->pictographs.clear();
+                seen_pictographs = true;
+            }
+            continue;
+        }
         size_t eq = line.find('=');
+        if (in_pictographs) {
+            std::string pattern = eq == std::string::npos ? "" : Trim(line.substr(0, eq));
+            std::string word = eq == std::string::npos ? "" : Trim(line.substr(eq + 1));
+            PictographForm form;
+            if (pattern.empty() || !ParseFormWord(word, &form)) {
+                if (error)
+                    *error = ProfilePath() + ":" + std::to_string(line_no) + ": [pictographs] \"" + line +
+                             "\": expected \"domain = form\" with the form docomo, unicode or text";
+                return ProfileLoad::Refused;
+            }
+            profile->pictographs.push_back({pattern, form});
+            continue;
+        }
         if (eq == std::string::npos)
             continue;
         std::string key = Trim(line.substr(0, eq));
@@ -132,7 +159,17 @@ bool SaveProfile(const Profile &p)
       << "\n[handoff]\n"
       << "send_command = " << p.send_command << "\n"
       << "send_timeout = " << p.send_timeout << "\n"
-      << "\n" << AccountSection(p.account);
+      << "\n" << AccountSection(p.account)
+      << "\n[pictographs]\n"
+         "# How pictographs reach each recipient, by the domain of its address:\n"
+         "#   docomo  = Shift_JIS with the codes as typed (docomo phones draw them)\n"
+         "#   unicode = UTF-8 with Unicode emoji (every phone and PC of today)\n"
+         "#   text    = Shift_JIS with each pictograph's name in \xE3\x80\x94\xE3\x80\x95\n"
+         "# Domains as in the carrier table: a plain domain, \"*.\" for every name under\n"
+         "# one, \"*\" within a name for one or more letters (jp-*.ne.jp). The first\n"
+         "# line that matches wins; \"*\" alone is every other domain.\n";
+    for (const PictographRule &r : p.pictographs)
+        o << r.pattern << " = " << FormWord(r.form) << "\n";
     std::string path = ProfilePath();
     if (!MakeDirs(DirName(path)))
         return false;

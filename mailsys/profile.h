@@ -2,7 +2,10 @@
 // where the address book lies and how mail is handed on.
 #pragma once
 
+#include "pictographs.h"
+
 #include <string>
+#include <vector>
 
 namespace mailsys {
 
@@ -28,6 +31,8 @@ struct Profile {
     std::string send_command;    // sendmail-compatible command; empty: none
     int send_timeout = 120;      // seconds the send command may take
     SmtpAccount account;         // used when send_command is empty
+    // The [pictographs] section: the form each recipient's domain gets.
+    std::vector<PictographRule> pictographs = DefaultPictographRules();
 };
 
 // $XDG_CONFIG_HOME (or ~/.config) and $XDG_DATA_HOME (or ~/.local/share).
@@ -40,11 +45,14 @@ std::string ProfilePath();
 // A profile with the default folders and no sender.
 Profile DefaultProfile();
 
-enum class ProfileLoad { Ok, Missing, Invalid };
+enum class ProfileLoad { Ok, Missing, Invalid, Refused };
 
 // Reads the profile file into *profile (defaults for what it does not say).
 // Invalid: the file exists but cannot be read or names no valid sender.
-ProfileLoad LoadProfile(Profile *profile);
+// Refused: a line of the [pictographs] section is not "pattern = form" with
+// a known form; *error (when given) says which line and why. Such a profile
+// is the user's and must not be replaced: nothing is sent until it is mended.
+ProfileLoad LoadProfile(Profile *profile, std::string *error = nullptr);
 
 // Writes the profile file atomically (temporary file, fsync, rename).
 bool SaveProfile(const Profile &profile);

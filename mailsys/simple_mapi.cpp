@@ -24,6 +24,7 @@
 #include <mutex>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace mailsys;
 
@@ -149,16 +150,28 @@ ULONG SendMail(const Profile &profile, const Credentials &credentials, const Map
         mail.attachments.push_back(std::move(a));
     }
 
-    std::string text = BuildMessage(mail, time(nullptr), NewMessageId(profile.sender_address));
-    std::string file;
-    if (int err = DeliverToMaildir(profile.outbox, text, &file))
-        return IsDiskFull(err) ? MAPI_E_DISK_FULL : MAPI_E_FAILURE;
+    // One mail per form the recipients need, all written before any is
+    // handed on: a write that fails takes the ones before it back out, so
+    // the call writes all of them or none.
+    const time_t now = time(nullptr);
+    std::vector<std::string> files;
+    for (const OutgoingMail &one : SplitByForm(mail, profile.pictographs)) {
+        std::string text = BuildMessage(one, now, NewMessageId(profile.sender_address));
+        std::string file;
+        if (int err = DeliverToMaildir(profile.outbox, text, &file)) {
+            for (const std::string &written : files)
+                unlink(written.c_str());
+            return IsDiskFull(err) ? MAPI_E_DISK_FULL : MAPI_E_FAILURE;
+        }
+        files.push_back(file);
+    }
 
-    // Handed on at once when there is something to hand it to; otherwise it
-    // waits in the outbox, which is success.
-    if (HandOffQueued(profile, credentials, file) == HandOffResult::Failed)
-        return MAPI_E_FAILURE;
-    return SUCCESS_SUCCESS;
+    // Handed on at once when there is something to hand them to; otherwise
+    // they wait in the outbox, which is success.
+    bool failed = false;
+    for (const std::string &file : files)
+        failed = HandOffQueued(profile, credentials, file) == HandOffResult::Failed || failed;
+    return failed ? MAPI_E_FAILURE : SUCCESS_SUCCESS;
 }
 
 // The caller's name for a recipient, in CP932. A name CP932 cannot hold is
@@ -195,7 +208,16 @@ ULONG MAPILogon(ULONG_PTR ulUIParam, LPSTR, LPSTR, FLAGS flFlags, ULONG, LPLHAND
             return MAPI_E_FAILURE;
         *lplhSession = 0;
         Profile profile;
-        ProfileLoad load = LoadProfile(&profile);
+        std::string refusal;
+        ProfileLoad load = LoadProfile(&profile, &refusal);
+        if (load == ProfileLoad::Refused) {
+            // The user's own profile with a line to mend: never replaced by
+            // the logon dialog's.
+            fprintf(stderr, "tegamiya-mail: %s\n", refusal.c_str());
+            if (flFlags & MAPI_LOGON_UI)
+                ShowProfileRefusal(ulUIParam, refusal);
+            return MAPI_E_LOGIN_FAILURE;
+        }
         std::string password;  // typed in a dialog of this logon
         bool asked = false;
         if (load != ProfileLoad::Ok) {

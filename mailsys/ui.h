@@ -30,6 +30,10 @@ DialogResult RunLogonDialog(uintptr_t parent, Profile *profile, std::string *pas
 // (`keyring` false: no keyring answers, so it will not be saved).
 DialogResult RunPasswordDialog(uintptr_t parent, const Profile &profile, bool keyring, std::string *password);
 
+// Says that the profile was refused and why (the file, the line and what
+// is wrong with it), so that the user knows what to mend.
+void ShowProfileRefusal(uintptr_t parent, const std::string &message);
+
 // The address book dialog. `wells` is 0 (browse only), 1 (To) or 3 (To,
 // Cc, Bcc); `label` names the single well when given. On Ok *chosen holds
 // the wells' entries in order, To first.

@@ -14,6 +14,7 @@
 #include <wx/dialog.h>
 #include <wx/init.h>
 #include <wx/listbox.h>
+#include <wx/msgdlg.h>
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
 #include <wx/srchctrl.h>
@@ -284,6 +285,19 @@ DialogResult RunLogonDialog(uintptr_t parent, Profile *profile, std::string *pas
     *profile = dialog.Result();
     *password = dialog.Password();
     return DialogResult::Ok;
+}
+
+void ShowProfileRefusal(uintptr_t parent, const std::string &message)
+{
+    if (!EnsureWx())
+        return;
+    UiText text;
+    wxMessageDialog dialog(FindWxParent(parent),
+                           text("The mail settings cannot be used until this line is mended:") + "\n\n" +
+                               wxString::FromUTF8(message),
+                           text("Mail system"), wxOK | wxICON_ERROR);
+    dialog.SetOKLabel(text("OK"));
+    dialog.ShowModal();
 }
 
 DialogResult RunPasswordDialog(uintptr_t parent, const Profile &profile, bool keyring, std::string *password)

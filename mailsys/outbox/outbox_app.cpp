@@ -39,7 +39,14 @@ public:
         mailsys::UiText T;
         mailsys::Profile profile;
         mailsys::Credentials credentials;
-        if (mailsys::LoadProfile(&profile) != mailsys::ProfileLoad::Ok) {
+        std::string refusal;
+        mailsys::ProfileLoad load = mailsys::LoadProfile(&profile, &refusal);
+        if (load == mailsys::ProfileLoad::Refused) {
+            // A line of the user's profile to mend: said, and the profile left as it is.
+            wxMessageBox(wxString::FromUTF8(refusal), T("Outbox - Tegamiya mail"), wxOK | wxICON_ERROR);
+            return false;
+        }
+        if (load != mailsys::ProfileLoad::Ok) {
             // No sender yet: the account dialog first, as the first logon.
             switch (mailsys::EditAccountSettings(nullptr, &profile, &credentials)) {
             case mailsys::SettingsResult::Saved:

@@ -55,6 +55,9 @@ public:
         AppendColumn(T("Size"), wxLIST_FORMAT_RIGHT, 65);
         AppendColumn(T("Attachment"), wxLIST_FORMAT_LEFT, 110);
         AppendColumn(T("Result"), wxLIST_FORMAT_LEFT, 260);
+        // The form the mail's pictographs travel in, as profile.conf names it
+        // (the window is wide enough for it beside the result).
+        AppendColumn(T("Pictographs"), wxLIST_FORMAT_LEFT, 75);
     }
 
     void SetRows(std::vector<MailRow> rows)
@@ -100,6 +103,8 @@ private:
                 return "...";
             }
             return U(r.attachments);
+        case 6:
+            return U(r.form);
         default: {
             auto it = m_results.find(r.id);
             return it == m_results.end() ? StateText(r) : it->second;
@@ -205,7 +210,7 @@ wxButton *MakeButton(wxWindow *parent, const wxString &label, const char *name)
 }  // namespace
 
 OutboxFrame::OutboxFrame(const Profile &profile, const Credentials &credentials)
-    : wxFrame(nullptr, wxID_ANY, "", wxDefaultPosition, wxSize(960, 520)),
+    : wxFrame(nullptr, wxID_ANY, "", wxDefaultPosition, wxSize(1040, 520)),
       m_profile(profile), m_credentials(credentials)
 {
     SetTitle(T("Outbox - Tegamiya mail"));

@@ -452,7 +452,7 @@ struct AccountHome {
         home.WriteProfile("name = Taro\naddress = taro@example.jp\n[account]\nsmtp_server = 127.0.0.1\n"
                           "smtp_port = " +
                           std::to_string(server->port) + "\nsmtp_security = starttls\nsmtp_user = taro\n"
-                          "smtp_ca_file = " + cert.cert + "\n");
+                          "smtp_ca_file = " + cert.cert + "\n" + kAllDocomo);
     }
     static constexpr const char *kPassword = "pw-7q2-Xe9!";
     TempHome home{false};

@@ -3,6 +3,7 @@
 #include "test_support.h"
 #include "../support/child_process.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <poll.h>
@@ -93,7 +94,7 @@ TEST(MailDelivery, HandOffThroughMsmtpToSmtpServer)
     ASSERT_GT(server.port, 0) << "the SMTP server did not start";
     std::string command = "msmtp --host=127.0.0.1 --port=" + std::to_string(server.port) +
                           " --auth=off --tls=off --read-envelope-from -t";
-    home.WriteProfile("name = Taro\naddress = taro@example.jp\nsend_command = " + command + "\n");
+    home.WriteProfile("name = Taro\naddress = taro@example.jp\nsend_command = " + command + "\n" + kAllDocomo);
     LHANDLE h = Logon();
     ASSERT_EQ(Send(h, {Recip(MAPI_TO, "to@example.com"), Recip(MAPI_CC, "cc@example.com"),
                        Recip(MAPI_BCC, "hidden@example.com")},
@@ -116,6 +117,70 @@ TEST(MailDelivery, HandOffThroughMsmtpToSmtpServer)
     // The copy under Sent keeps Bcc, as a sent-mail folder does.
     EXPECT_EQ(ReadMail(home.sent + "/cur/" + sent[0])["bcc"], "hidden@example.com");
     MAPILogoff(h, 0, 0, 0);
+}
+
+// One call to a docomo phone (To), an au phone (Cc) and a PC (Bcc) with a
+// pictograph in subject and body, through the library's own msmtp account
+// and the default [pictographs] rules: each recipient gets one delivery,
+// in its form, with only itself in the envelope, and no Bcc line anywhere.
+TEST(MailDelivery, EachRecipientGetsItsFormThroughMsmtp)
+{
+    TempHome home(false);
+    std::string received = home.root + "/received";
+    mkdir(received.c_str(), 0700);
+    SmtpServer server(received);
+    ASSERT_GT(server.port, 0) << "the SMTP server did not start";
+    home.WriteProfile("name = Taro\naddress = taro@example.jp\n[account]\nsmtp_server = 127.0.0.1\nsmtp_port = " +
+                      std::to_string(server.port) + "\nsmtp_security = none\n");
+    const std::string subject = Cp932("件名") + "\xF8\x9F", body = Cp932("本文") + "\xF8\x9F\r\n";
+    const std::string sun = "\xE2\x98\x80\xEF\xB8\x8F";  // U+2600 U+FE0F
+    LHANDLE h = Logon();
+    ASSERT_EQ(Send(h, {Recip(MAPI_TO, "d@docomo.ne.jp"), Recip(MAPI_CC, "au@ezweb.ne.jp"),
+                       Recip(MAPI_BCC, "g@gmail.com")},
+                   subject, body),
+              0u);
+    MAPILogoff(h, 0, 0, 0);
+    ASSERT_TRUE(FileExists(received + "/3.eml"));
+    EXPECT_FALSE(FileExists(received + "/4.eml"));
+    std::map<std::string, std::map<std::string, std::string>> by_recipient;
+    for (int i = 1; i <= 3; ++i) {
+        std::string env = ReadText(received + "/" + std::to_string(i) + ".env");
+        ASSERT_EQ(env.rfind("taro@example.jp\n", 0), 0u) << env;
+        std::string rcpt = env.substr(16);
+        ASSERT_EQ(std::count(rcpt.begin(), rcpt.end(), '\n'), 1) << env;  // just its own recipient
+        rcpt.pop_back();
+        std::string raw = ReadText(received + "/" + std::to_string(i) + ".eml");
+        EXPECT_EQ(raw.find("Bcc:"), std::string::npos) << raw;
+        EXPECT_EQ(raw.find("X-Tegamiya-"), std::string::npos) << raw;
+        by_recipient[rcpt] = ReadMail(received + "/" + std::to_string(i) + ".eml");
+    }
+    ASSERT_EQ(by_recipient.size(), 3u);
+    for (auto &[rcpt, m] : by_recipient) {
+        SCOPED_TRACE(rcpt);
+        EXPECT_EQ(m["to"], "d@docomo.ne.jp");
+        EXPECT_EQ(m["cc"], "au@ezweb.ne.jp");
+        EXPECT_EQ(m["bcc"], "");
+        bool docomo = rcpt == "d@docomo.ne.jp";
+        EXPECT_EQ(m["body_charset"], docomo ? "shift_jis" : "utf-8");
+        EXPECT_EQ(m["body_hex"], Hex(docomo ? body : "本文" + sun + "\r\n"));
+        EXPECT_EQ(m["subject_hex"], Hex(docomo ? subject : "件名" + sun));
+    }
+    EXPECT_TRUE(home.NewMail().empty());
+    EXPECT_EQ(Files(home.sent + "/cur").size(), 2u);  // two mails, one per form
+
+    // A recipient the send program refuses: the mail keeps only the
+    // recipients not reached yet, under failed/, so a second try reaches
+    // each once.
+    home.WriteProfile("address = taro@example.jp\nsend_command = f() { cat >/dev/null; test $1 != g@gmail.com; }; f\n");
+    h = Logon();
+    EXPECT_EQ(Send(h, {Recip(MAPI_TO, "d@docomo.ne.jp"), Recip(MAPI_CC, "au@ezweb.ne.jp"),
+                       Recip(MAPI_BCC, "g@gmail.com")}),
+              ULONG(MAPI_E_FAILURE));
+    MAPILogoff(h, 0, 0, 0);
+    std::string failed = home.root + "/data/tegamiya-mail/failed/new";
+    auto kept = Files(failed);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadText(failed + "/" + kept[0]).rfind("X-Tegamiya-Pictographs: unicode\nX-Tegamiya-Envelope-To: g@gmail.com\nDate:", 0), 0u);
 }
 
 // A failed hand-off used to leave the mail in the outbox while the caller

@@ -12,6 +12,7 @@
 #include <wx/dialog.h>
 #include <wx/frame.h>
 #include <wx/init.h>
+#include <wx/msgdlg.h>
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/modalhook.h>
@@ -92,6 +93,34 @@ TEST_F(Dialogs, CancelledLogonWritesNothing)
     EXPECT_EQ(h, 0u);
     EXPECT_EQ(script.parent, frame);
     EXPECT_FALSE(FileExists(fresh.root + "/config/tegamiya-mail/profile.conf"));
+}
+
+// A profile whose [pictographs] line names no form: the logon says which
+// line, fails, and leaves the user's file as it is (no logon dialog).
+TEST_F(Dialogs, RefusedProfileIsToldAndKept)
+{
+    TempHome home(false);
+    const std::string text = "address = taro@example.jp\n[pictographs]\nezweb.ne.jp = emoji\n";
+    home.WriteProfile(text);
+    struct Answer : wxModalDialogHook {
+        int Enter(wxDialog *d) override
+        {
+            ++shown;
+            if (auto *m = dynamic_cast<wxMessageDialog *>(d))
+                message = m->GetMessage() + m->GetExtendedMessage();
+            return wxID_OK;  // answered without being shown
+        }
+        void Exit(wxDialog *) override {}
+        int shown = 0;
+        wxString message;
+    } answer;
+    answer.Register();
+    LHANDLE h = 0;
+    EXPECT_EQ(MAPILogon(Window(), nullptr, nullptr, MAPI_LOGON_UI, 0, &h), ULONG(MAPI_E_LOGIN_FAILURE));
+    answer.Unregister();
+    EXPECT_EQ(answer.shown, 1);
+    EXPECT_TRUE(answer.message.Contains("profile.conf:3: [pictographs] \"ezweb.ne.jp = emoji\"")) << answer.message;
+    EXPECT_EQ(ReadText(home.root + "/config/tegamiya-mail/profile.conf"), text);
 }
 
 TEST_F(Dialogs, AddressBookWithThreeWells)

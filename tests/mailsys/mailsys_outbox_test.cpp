@@ -135,6 +135,8 @@ TEST_F(Outbox, ShowsTheThreeFolders)
     EXPECT_EQ(List(0)->GetItemText(1, 5), "Waiting");
     EXPECT_EQ(List(1)->GetItemText(0, 5), "Failed");
     EXPECT_EQ(List(2)->GetItemText(0, 5), "Sent");
+    // The form the pictographs travel in: mail written as before is docomo's.
+    EXPECT_EQ(List(0)->GetItemText(0, 6), "docomo");
     // Nothing chosen: no retry, delete or text.
     frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
     EXPECT_TRUE(Get<wxButton>("send_now")->IsEnabled());

@@ -82,6 +82,9 @@ inline std::string Hex(const std::string &bytes)
     return out;
 }
 
+// A profile's section that sends the pictographs to every domain as typed.
+inline const std::string kAllDocomo = "\n[pictographs]\n* = docomo\n";
+
 // A fresh HOME with XDG folders, and (unless told otherwise) a profile.
 class TempHome {
 public:
@@ -96,8 +99,11 @@ public:
         outbox = root + "/data/tegamiya-mail/outbox";
         sent = root + "/data/tegamiya-mail/sent";
         book = root + "/book.vcf";
+        // The tests of the message's shape send pictographs as typed to
+        // every domain; the forms per recipient have tests of their own.
         if (with_profile)
-            WriteProfile("name = 山田 太郎\naddress = taro@example.jp\naddressbook = " + book + "\n" + extra);
+            WriteProfile("name = 山田 太郎\naddress = taro@example.jp\naddressbook = " + book + "\n" + extra +
+                         kAllDocomo);
     }
     ~TempHome()
     {
