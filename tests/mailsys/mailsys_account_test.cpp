@@ -394,11 +394,8 @@ TEST(ProbeTrust, TheCaFileReplacesTheSystemsCertificates)
     TestCertificate system_ca(home.root, "system"), own_ca(home.root, "own");
     TestCertificate public_cert(home.root, &system_ca), own_cert(home.root, &own_ca);
     ASSERT_TRUE(public_cert.ok && own_cert.ok);
-    std::string public_folder = home.root + "/public", own_folder = home.root + "/own";
-    mkdir(public_folder.c_str(), 0700);
-    mkdir(own_folder.c_str(), 0700);
-    AccountServer public_server(public_folder, public_cert, "taro", "secret-1", "tls");
-    AccountServer own_server(own_folder, own_cert, "taro", "secret-1", "tls");
+    AccountServer public_server(home.root, public_cert, "taro", "secret-1", "tls");
+    AccountServer own_server(home.root, own_cert, "taro", "secret-1", "tls");
     ASSERT_GT(public_server.port, 0);
     ASSERT_GT(own_server.port, 0);
     std::string no_certificate = home.root + "/empty.pem";
