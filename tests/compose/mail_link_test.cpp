@@ -7,23 +7,15 @@
 
 using testenv::Sjis;
 
-namespace {
-
-struct LinkCase {
-    const char *what;
-    std::string link;
-    std::optional<MailLinkFields> want; // nullopt: the link is refused
-};
-
-std::string Repeat(char c, size_t n) { return std::string(n, c); }
-
-} // namespace
-
 TEST(MailLink, FieldsFromLinks)
 {
-    const std::string limit = Repeat('a', kMaxBodyFileBytes);
+    const std::string limit(kMaxBodyFileBytes, 'a');
     const std::string one = "\xE3\x81\x82"; // あ, three bytes of UTF-8
-    const LinkCase cases[] = {
+    const struct {
+        const char *what;
+        std::string link;
+        std::optional<MailLinkFields> want; // nullopt: the link is refused
+    } cases[] = {
         {"addresses and every field", "mailto:taro@docomo.ne.jp?cc=a@x.jp&bcc=b@y.jp&subject=Hi&body=Yo",
          MailLinkFields{"taro@docomo.ne.jp", "a@x.jp", "b@y.jp", "Hi", "Yo"}},
         {"percent escapes of UTF-8, in either case", "mailto:%74aro@x.jp?subject=%E6%BC%A2%e5%ad%97&body=a%20b",
@@ -63,7 +55,7 @@ TEST(MailLink, FieldsFromLinks)
         {"a character the limit cuts is dropped", "mailto:?body=" + limit.substr(2) + one,
          MailLinkFields{"", "", "", "", limit.substr(2)}},
     };
-    for (const LinkCase &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ParseMailLink(c.link), c.want);
         EXPECT_EQ(IsMailLink(c.link), c.link.rfind("http", 0) != 0);

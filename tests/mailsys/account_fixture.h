@@ -22,47 +22,35 @@ using testenv::ReadLineFrom;
 using testenv::StartProgram;
 using testenv::StopProgram;
 
-// A certificate authority of the test's own, made with openssl: `cert` is
-// what a trust file holds.
-struct TestCa {
-    TestCa(const std::string &dir, const std::string &name)
-        : cert(dir + "/" + name + "-ca.pem"), key(dir + "/" + name + "-ca.key")
-    {
-        std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=" + name +
-                          " test CA' -addext basicConstraints=critical,CA:TRUE -addext "
-                          "keyUsage=critical,keyCertSign -keyout '" +
-                          key + "' -out '" + cert + "' >/dev/null 2>&1";
-        ok = system(cmd.c_str()) == 0;
-    }
-    std::string cert, key;
-    bool ok = false;
-};
-
 // A certificate for "localhost" and 127.0.0.1, made with openssl:
-// self-signed, or signed by a test CA (files named after it).
+// self-signed, or signed by `ca` (files named after it); or, given a name,
+// a certificate authority of the test's own (`cert` is what a trust file
+// holds).
 struct TestCertificate {
-    explicit TestCertificate(const std::string &dir)
-        : cert(dir + "/cert.pem"), key(dir + "/key.pem")
+    explicit TestCertificate(const std::string &dir, const TestCertificate *ca = nullptr)
+        : cert(ca ? ca->cert + ".server.pem" : dir + "/cert.pem"), key(ca ? ca->cert + ".server.key" : dir + "/key.pem")
     {
-        std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost -addext "
-                          "subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout '" +
-                          key + "' -out '" + cert + "' >/dev/null 2>&1";
-        ok = system(cmd.c_str()) == 0;
+        Make("/CN=localhost -addext subjectAltName=DNS:localhost,IP:127.0.0.1" +
+                 (ca ? " -addext basicConstraints=critical,CA:FALSE -CA '" + ca->cert + "' -CAkey '" + ca->key + "'"
+                     : std::string()),
+             !ca || ca->ok);
     }
-    explicit TestCertificate(const TestCa &ca)
-        : cert(ca.cert + ".server.pem"), key(ca.cert + ".server.key")
+    TestCertificate(const std::string &dir, const std::string &ca_name)
+        : cert(dir + "/" + ca_name + "-ca.pem"), key(dir + "/" + ca_name + "-ca.key")
     {
-        std::string ext = ca.cert + ".ext";
-        WriteText(ext, "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
-        std::string csr = ca.cert + ".csr";
-        std::string cmd = "openssl req -new -newkey rsa:2048 -nodes -subj /CN=localhost -keyout '" + key +
-                          "' -out '" + csr + "' >/dev/null 2>&1 && openssl x509 -req -in '" + csr + "' -CA '" +
-                          ca.cert + "' -CAkey '" + ca.key + "' -CAcreateserial -days 2 -extfile '" + ext +
-                          "' -out '" + cert + "' >/dev/null 2>&1";
-        ok = ca.ok && system(cmd.c_str()) == 0;
+        Make("'/CN=" + ca_name + " test CA' -addext basicConstraints=critical,CA:TRUE -addext "
+             "keyUsage=critical,keyCertSign", true);
     }
     std::string cert, key;
     bool ok = false;
+
+private:
+    void Make(const std::string &subject_and_more, bool can)
+    {
+        std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj " + subject_and_more +
+                          " -keyout '" + key + "' -out '" + cert + "' >/dev/null 2>&1";
+        ok = can && system(cmd.c_str()) == 0;
+    }
 };
 
 // smtp_account_server.py: mails land in `folder` as N.eml and N.env.

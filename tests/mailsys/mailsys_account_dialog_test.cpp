@@ -204,7 +204,6 @@ TEST(AccountDialog, ConnectionTestTellsACertificateNotTrusted)
     EXPECT_FALSE(FileExists(home.root + "/config/tegamiya-mail/profile.conf"));
 }
 
-
 // A connection test that waits on a silent server never holds the dialog:
 // Cancel and the window's close box end it at once (the test stopped with
 // it: the server sees the connection closed long before the test's
@@ -234,6 +233,7 @@ TEST(AccountDialog, AConnectionTestNeverHoldsTheDialog)
     };
     mailsys::UiText text;
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
         ScriptServer server(cert, "silent");
         ASSERT_GT(server.port, 0);
         mailsys::Profile profile;
@@ -248,16 +248,15 @@ TEST(AccountDialog, AConnectionTestNeverHoldsTheDialog)
             Type(Find<wxTextCtrl>(d, "smtp_port"), std::to_string(server.port));
             d->UpdateWindowUI(wxUPDATE_UI_RECURSE);
             Click(Find<wxButton>(d, "smtp_test"));
-            EXPECT_TRUE(server.Said("accepted")) << c.what;
-            d->UpdateWindowUI(wxUPDATE_UI_RECURSE);
-            usable = d->FindWindow(wxID_CANCEL)->IsEnabled() && d->FindWindow(wxID_OK)->IsEnabled();
+            EXPECT_TRUE(server.Said("accepted"));
+            usable = OkEnabled(d) && d->FindWindow(wxID_CANCEL)->IsEnabled();
             stop_label = Find<wxButton>(d, "smtp_test")->GetLabel();
             if (c.act == Act::Cancel)
                 Shot("account_testing");
             if (c.act == Act::StopTest)
                 Click(Find<wxButton>(d, "smtp_test"));
             if (c.act == Act::StopTest || c.act == Act::Wait) {
-                EXPECT_TRUE(WaitFor([&] { return Status(d) != testing; }, 120)) << c.what;
+                EXPECT_TRUE(WaitFor([&] { return Status(d) != testing; }, 120));
                 said = Status(d);
                 if (c.act == Act::Wait)
                     Shot("account_timeout");
@@ -268,15 +267,15 @@ TEST(AccountDialog, AConnectionTestNeverHoldsTheDialog)
             else
                 ClickId(d, wxID_CANCEL);
         });
-        EXPECT_EQ(dialog.ShowModal(), wxID_CANCEL) << c.what;
-        EXPECT_TRUE(usable) << c.what;
-        EXPECT_EQ(stop_label, "Stop test") << c.what;
+        EXPECT_EQ(dialog.ShowModal(), wxID_CANCEL);
+        EXPECT_TRUE(usable);
+        EXPECT_EQ(stop_label, "Stop test");
         if (c.said) {
-            EXPECT_EQ(said, c.said) << c.what;
-            EXPECT_EQ(test_label, "Test connection") << c.what;
+            EXPECT_EQ(said, c.said);
+            EXPECT_EQ(test_label, "Test connection");
         }
         // The test has let go of the server (a stop, or its deadline).
-        EXPECT_TRUE(server.Said("closed", 120)) << c.what;
+        EXPECT_TRUE(server.Said("closed", 120));
     }
 }
 

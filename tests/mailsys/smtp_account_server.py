@@ -29,12 +29,11 @@ class Authenticator:
     def __call__(self, server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword) and auth_data.login == self.user
               and auth_data.password == self.password)
+        login = auth_data.login if isinstance(auth_data, LoginPassword) else b"?"
         with open(os.path.join(self.folder, "auth.log"), "a") as f:
-            login = auth_data.login.decode(errors="replace") if isinstance(auth_data, LoginPassword) else "?"
-            f.write("%s %s %s\n" % (mechanism, login, "ok" if ok else "bad"))
-        # The login's bytes exactly as they arrived, in hex.
-        with open(os.path.join(self.folder, "logins.hex"), "a") as f:
-            f.write((auth_data.login.hex() if isinstance(auth_data, LoginPassword) else "?") + "\n")
+            f.write("%s %s %s\n" % (mechanism, login.decode(errors="replace"), "ok" if ok else "bad"))
+        with open(os.path.join(self.folder, "logins.hex"), "a") as f:  # the bytes exactly as they came
+            f.write(login.hex() + "\n")
         return AuthResult(success=ok, handled=False)
 
 
