@@ -162,7 +162,10 @@ void Summarise(GMimeMessage *m, bool whole, MailRow *row)
 {
     GDateTime *date = g_mime_message_get_date(m);
     row->date = date ? static_cast<time_t>(g_date_time_to_unix(date)) : 0;
-    row->to = Addresses(m, GMIME_ADDRESS_TYPE_TO);
+    // A mail written for some of its recipients only (one per pictograph
+    // form) shows whom it goes to, not the To line every copy shares.
+    std::string envelope = RawHeader(GMIME_OBJECT(m), "X-Tegamiya-Envelope-To");
+    row->to = envelope.empty() ? Addresses(m, GMIME_ADDRESS_TYPE_TO) : envelope;
     row->subject = DecodeHeaderText(RawHeader(GMIME_OBJECT(m), "Subject"));
     PictographForm form;
     if (ParseFormWord(RawHeader(GMIME_OBJECT(m), "X-Tegamiya-Pictographs"), &form))

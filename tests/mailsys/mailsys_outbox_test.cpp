@@ -5,6 +5,7 @@
 #include "account_fixture.h"
 #include "dialog_script.h"
 
+#include "envelope.h"
 #include "maildir.h"
 #include "message_builder.h"
 #include "outbox_frame.h"
@@ -26,7 +27,7 @@ constexpr const char *kPassword = "pw-Outbox-3k";
 const char *const kPictographSubject = "\xE4\xBB\xB6\xE5\x90\x8D\xEE\x98\xBE";
 
 std::string Put(const std::string &maildir, const std::string &subject, time_t when, bool picture = false,
-                const std::string &cur_flags = "")
+                const std::string &cur_flags = "", const std::string &delivery_lines = "")
 {
     mailsys::OutgoingMail m;
     m.from = {"Taro", "taro@example.jp"};
@@ -36,7 +37,7 @@ std::string Put(const std::string &maildir, const std::string &subject, time_t w
     if (picture)
         m.attachments.push_back({"photo.jpg", "\xFF\xD8\xFF\xE0 picture", "image/jpeg"});
     std::string path;
-    EXPECT_EQ(mailsys::DeliverToMaildir(maildir, mailsys::BuildMessage(m, when, "x@example.jp"), &path), 0);
+    EXPECT_EQ(mailsys::DeliverToMaildir(maildir, delivery_lines + mailsys::BuildMessage(m, when, "x@example.jp"), &path), 0);
     if (!cur_flags.empty()) {
         std::string cur = maildir + "/cur/" + path.substr(path.rfind('/') + 1) + cur_flags;
         rename(path.c_str(), cur.c_str());
@@ -58,7 +59,9 @@ protected:
                           std::to_string(server->port) + "\nsmtp_security = none\nsmtp_user = taro\n");
         ASSERT_EQ(mailsys::LoadProfile(&profile), mailsys::ProfileLoad::Ok);
         Put(home.outbox, Cp932("件名") + "\xF8\x9F", 1800000000, true);
-        Put(home.outbox, "second", 1800000060);
+        // One of the mails written one per form: it goes to its envelope only.
+        Put(home.outbox, "second", 1800000060, false, "",
+            mailsys::DeliveryHeaders(mailsys::PictographForm::Unicode, {"jiro@ezweb.ne.jp"}));
         failed = Put(home.root + "/data/tegamiya-mail/failed", "failed one", 1799999000);
         Put(home.sent, "old one", 1700000000, false, ":2,S");
     }
@@ -137,6 +140,8 @@ TEST_F(Outbox, ShowsTheThreeFolders)
     EXPECT_EQ(List(2)->GetItemText(0, 5), "Sent");
     // The form the pictographs travel in: mail written as before is docomo's.
     EXPECT_EQ(List(0)->GetItemText(0, 6), "docomo");
+    EXPECT_EQ(List(0)->GetItemText(1, 6), "unicode");
+    EXPECT_EQ(List(0)->GetItemText(1, 1), "jiro@ezweb.ne.jp");
     // Nothing chosen: no retry, delete or text.
     frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
     EXPECT_TRUE(Get<wxButton>("send_now")->IsEnabled());
