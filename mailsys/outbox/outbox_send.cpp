@@ -1,6 +1,7 @@
 #include "outbox_send.h"
 
 #include "account.h"
+#include "envelope.h"
 #include "failed_mail.h"
 #include "handoff.h"
 #include "maildir.h"
@@ -53,7 +54,11 @@ int RunSendMode(FILE *out, FILE *err)
     std::vector<std::string> titles;
     for (const auto &f : files) {
         std::string text = MailText(f);
-        titles.push_back("\"" + Field(text, "Subject") + "\" (" + Field(text, "To") + ")");
+        // A copy written for some of the recipients names whom it goes to.
+        std::string to;
+        for (const auto &a : ReadDeliveryHeaders(f).envelope)
+            to += (to.empty() ? "" : ", ") + a;
+        titles.push_back("\"" + Field(text, "Subject") + "\" (" + (to.empty() ? Field(text, "To") : to) + ")");
     }
     // One mail after the other, each line told as its hand-off ends.
     static const char *const words[] = {"Sent", "Failed", "Waiting", "Taken by another sender"};
