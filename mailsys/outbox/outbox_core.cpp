@@ -35,6 +35,21 @@ std::vector<MailRow> ListFolder(const Profile &profile, OutboxFolder folder, Mai
     return rows;
 }
 
+std::string FoldersStamp(const Profile &profile)
+{
+    std::string stamp;
+    for (int i = 0; i < 3; ++i)
+        for (const char *sub : {"/new", "/cur"}) {
+            std::string dir = FolderPath(profile, static_cast<OutboxFolder>(i)) + sub;
+            struct stat st;
+            if (stat(dir.c_str(), &st) == 0)
+                stamp += std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + ";";
+            else
+                stamp += "-;";
+        }
+    return stamp;
+}
+
 std::vector<HandOffResult> SendFiles(const Profile &profile, const Credentials &credentials,
                                      const std::vector<std::string> &files, SendSink &sink)
 {

@@ -22,6 +22,11 @@ std::string FolderPath(const Profile &profile, OutboxFolder folder);
 // read, and a multipart mail's attachment names wait (MailListCache).
 std::vector<MailRow> ListFolder(const Profile &profile, OutboxFolder folder, MailListCache *cache = nullptr);
 
+// A stamp of the three folders' listings (the times their new/ and cur/
+// last changed): it changes whenever a mail enters, leaves or is renamed in
+// any of them, since Maildir files are never rewritten in place.
+std::string FoldersStamp(const Profile &profile);
+
 // Told of each mail as it is sent; called on the sending thread.
 class SendSink {
 public:

@@ -266,13 +266,22 @@ OutboxFrame::OutboxFrame(const Profile &profile, const Credentials &credentials)
     m_delete->Bind(wxEVT_UPDATE_UI, [this, selected](wxUpdateUIEvent &e) { e.Enable(!m_sending && selected()); });
     m_open->Bind(wxEVT_UPDATE_UI, [selected](wxUpdateUIEvent &e) { e.Enable(selected()); });
     m_settings->Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent &e) { e.Enable(!m_sending); });
-    // Mail the compose program handed over while the window stood open
-    // shows when the window is next turned to.
+    // Mail that moved while the window stood open shows when the window is
+    // turned to, and within a second while it is in view.
     Bind(wxEVT_ACTIVATE, [this](wxActivateEvent &e) {
         e.Skip();
         if (e.GetActive() && !m_sending)
             Reload();
     });
+    m_watch.Bind(wxEVT_TIMER, [this](wxTimerEvent &) {
+        if (m_sending || !IsShown() || IsIconized())
+            return;
+        bool changed = FoldersStamp(m_profile) != m_stamp;
+        if (changed || m_settle)
+            Reload();
+        m_settle = changed;
+    });
+    m_watch.Start(1000);
     // The window stays while mail is being handed on: each hand-off ends
     // within the send timeout.
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent &e) {
@@ -288,6 +297,7 @@ OutboxFrame::OutboxFrame(const Profile &profile, const Credentials &credentials)
 
 OutboxFrame::~OutboxFrame()
 {
+    m_watch.Stop();
     if (m_worker.joinable())
         m_worker.join();
 }
@@ -302,6 +312,7 @@ MailListCtrl *OutboxFrame::CurrentList() const
 
 void OutboxFrame::Reload()
 {
+    m_stamp = FoldersStamp(m_profile);
     for (int i = 0; i < 3; ++i)
         m_lists[i]->SetRows(ListFolder(m_profile, static_cast<OutboxFolder>(i), &m_caches[i]));
     UpdateTitles();

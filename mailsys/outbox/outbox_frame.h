@@ -9,6 +9,7 @@
 #include <map>
 #include <thread>
 #include <wx/frame.h>
+#include <wx/timer.h>
 
 class wxButton;
 class wxGauge;
@@ -55,6 +56,12 @@ private:
     std::map<std::string, wxString> m_results;  // mail id -> this run's result
     std::thread m_worker;
     bool m_sending = false;
+    // Mail another program moves (the compose program's hand-off,
+    // tegamiya-outbox --send from a timer) shows without the window being
+    // turned to: the folders' stamp is looked at once a second.
+    wxTimer m_watch;
+    std::string m_stamp;
+    bool m_settle = false;  // read once more after a change: two within one clock tick share a stamp
 };
 
 // Loads the pictograph font beside the program as the fallback of the

@@ -180,6 +180,17 @@ TEST_F(Outbox, ReadingAgainKeepsTheChosenMail)
     EXPECT_EQ(Get<wxNotebook>("folders")->GetPageText(0), "Waiting (3)");
 }
 
+// Mail another program hands on while the window stands in view shows
+// without the window being turned to.
+TEST_F(Outbox, ShowsWhatAnotherProgramMoved)
+{
+    Open();
+    std::string waiting = home.outbox + "/new/" + home.NewMail().front();
+    ASSERT_EQ(mailsys::HandOffQueued(profile, {mailsys::Credentials::Given, kPassword}, waiting),
+              mailsys::HandOffResult::Sent);
+    EXPECT_TRUE(WaitFor([&] { return List(0)->GetItemCount() == 1 && List(2)->GetItemCount() == 2; }, 10));
+}
+
 TEST_F(Outbox, SendNowMovesWaitingMailToSent)
 {
     Open();
