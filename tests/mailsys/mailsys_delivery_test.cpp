@@ -143,16 +143,13 @@ TEST(MailDelivery, EachRecipientGetsItsFormThroughMsmtp)
     ASSERT_TRUE(FileExists(received + "/3.eml"));
     EXPECT_FALSE(FileExists(received + "/4.eml"));
     std::map<std::string, std::map<std::string, std::string>> by_recipient;
-    for (int i = 1; i <= 3; ++i) {
-        std::string env = ReadText(received + "/" + std::to_string(i) + ".env");
+    for (const std::string n : {"/1", "/2", "/3"}) {
+        std::string env = ReadText(received + n + ".env"), raw = ReadText(received + n + ".eml");
         ASSERT_EQ(env.rfind("taro@example.jp\n", 0), 0u) << env;
-        std::string rcpt = env.substr(16);
-        ASSERT_EQ(std::count(rcpt.begin(), rcpt.end(), '\n'), 1) << env;  // just its own recipient
-        rcpt.pop_back();
-        std::string raw = ReadText(received + "/" + std::to_string(i) + ".eml");
+        ASSERT_EQ(std::count(env.begin(), env.end(), '\n'), 2) << env;  // just its own recipient
         EXPECT_EQ(raw.find("Bcc:"), std::string::npos) << raw;
         EXPECT_EQ(raw.find("X-Tegamiya-"), std::string::npos) << raw;
-        by_recipient[rcpt] = ReadMail(received + "/" + std::to_string(i) + ".eml");
+        by_recipient[env.substr(16, env.size() - 17)] = ReadMail(received + n + ".eml");
     }
     ASSERT_EQ(by_recipient.size(), 3u);
     for (auto &[rcpt, m] : by_recipient) {

@@ -374,30 +374,9 @@ TEST(MailFiles, SessionPasswordStaysOutOfDumpsAndIsWiped)
 
 // tegamiya-outbox --send as a timer runs it: a line per mail, the exit
 // status; and run twice at once over one waiting mail, one delivery.
-struct SendRun {
-    int out = -1, status = -1;
-    pid_t pid = testenv::StartProgram({TEGAMIYA_OUTBOX, "--send"}, &out);
-    std::string output;
-    bool Ended()
-    {
-        int st;
-        if (status < 0 && waitpid(pid, &st, WNOHANG) == pid) {
-            char buf[4096];
-            for (ssize_t n; (n = read(out, buf, sizeof buf)) > 0;)
-                output.append(buf, static_cast<size_t>(n));
-            close(out);
-            status = WIFEXITED(st) ? WEXITSTATUS(st) : 128;
-        }
-        return status >= 0;
-    }
+struct SendRun : testenv::RunningProgram {
+    SendRun() : RunningProgram({TEGAMIYA_OUTBOX, "--send"}) {}
 };
-
-template <class Pred> bool Eventually(Pred done)
-{
-    for (int i = 0; i < 6000 && !done(); ++i)
-        usleep(10000);
-    return done();
-}
 
 TEST(MailFiles, SendModeSendsWhatWaitsAndTellsHowItWent)
 {
@@ -423,7 +402,7 @@ TEST(MailFiles, SendModeSendsWhatWaitsAndTellsHowItWent)
         for (int i = 0; i < c.mails; ++i)
             DeliverToMaildir(home.outbox, "To: x@example.com\r\nSubject: s" + std::to_string(i) + "\r\n\r\n", &file);
         SendRun run;
-        ASSERT_TRUE(Eventually([&] { return run.Ended(); }));
+        ASSERT_TRUE(testenv::WaitUntil([&] { return run.Ended(); }));
         EXPECT_EQ(run.status, c.status) << run.output;
         EXPECT_EQ(run.output.substr(0, run.output.find('\n')), c.first_line);
         EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), c.status == 2 ? 0 : c.mails);
@@ -445,9 +424,9 @@ TEST(MailFiles, SendModeTwiceAtOnceDeliversOnce)
     };
     SendRun a, b;
     // One of them hands the mail on; the other found nothing, or found it taken.
-    ASSERT_TRUE(Eventually([&] { return copies() == 1 && (a.Ended() || b.Ended()); }));
+    ASSERT_TRUE(testenv::WaitUntil([&] { return copies() == 1 && (a.Ended() || b.Ended()); }));
     WriteText(home.root + "/go", "");
-    ASSERT_TRUE(Eventually([&] { return a.Ended() && b.Ended(); }));
+    ASSERT_TRUE(testenv::WaitUntil([&] { return a.Ended() && b.Ended(); }));
     EXPECT_EQ(a.status + b.status, 0) << a.output << b.output;
     std::string both = a.output + b.output;
     EXPECT_EQ(both.find("Sent: \"once\""), both.rfind("Sent: \"once\"")) << both;

@@ -28,20 +28,6 @@ std::string Deliver(const std::string &maildir, const std::string &subject, time
     return path;
 }
 
-// The file's modification time, set to the nanosecond.
-void SetMtime(const std::string &path, const timespec &when)
-{
-    timespec times[2] = {when, when};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
-timespec Mtime(const std::string &path)
-{
-    struct stat st {};
-    stat(path.c_str(), &st);
-    return st.st_mtim;
-}
-
 // Each row as "subject|attachments", "..." for names not read yet.
 std::vector<std::string> Shown(const std::vector<mailsys::MailRow> &rows)
 {
@@ -68,11 +54,17 @@ TEST(MailListCache, ReadsAgainOnlyWhatChanged)
     EXPECT_EQ(rows[0].attachments, "photo.jpg");
     EXPECT_EQ(cache.Reads(), 4u);
 
-    // Rewrites a file keeping its size, as "c1" -> "c2" does.
-    auto rewrite = [](const std::string &path, const std::string &from, const std::string &to) {
-        std::string text = ReadText(path);
-        text.replace(text.find(from), from.size(), to);
-        WriteText(path, text);
+    // Writes `file` with `from` replaced by `to` into `into`, with the
+    // modification time of `file` to the nanosecond, `nsec` later.
+    auto rewrite = [](const std::string &file, const std::string &into, const std::string &from,
+                      const std::string &to, long nsec = 0) {
+        struct stat st {};
+        ASSERT_EQ(stat(file.c_str(), &st), 0);
+        std::string text = ReadText(file);
+        WriteText(into, text.replace(text.find(from), from.size(), to));
+        st.st_mtim.tv_nsec = (st.st_mtim.tv_nsec + nsec) % 1000000000;
+        timespec times[2] = {st.st_mtim, st.st_mtim};
+        ASSERT_EQ(utimensat(AT_FDCWD, into.c_str(), times, 0), 0);
     };
     struct Step {
         const char *what;
@@ -88,29 +80,14 @@ TEST(MailListCache, ReadsAgainOnlyWhatChanged)
              pic = to;
          },
          0, {"pic|photo.jpg", "b1|", "c1|"}},
-        {"same size and inode, another time",
-         [&] {
-             timespec t = Mtime(c);
-             rewrite(c, "c1", "c2");
-             t.tv_nsec = (t.tv_nsec + 1) % 1000000000;
-             SetMtime(c, t);
-         },
-         1, {"pic|photo.jpg", "b1|", "c2|"}},
-        {"same time and inode, one byte longer",
-         [&] {
-             timespec t = Mtime(b);
-             rewrite(b, "b1", "b12");
-             SetMtime(b, t);
-         },
-         1, {"pic|photo.jpg", "b12|", "c2|"}},
+        {"same size and inode, another time", [&] { rewrite(c, c, "c1", "c2", 1); }, 1,
+         {"pic|photo.jpg", "b1|", "c2|"}},
+        {"same time and inode, one byte longer", [&] { rewrite(b, b, "b1", "b12"); }, 1,
+         {"pic|photo.jpg", "b12|", "c2|"}},
         {"same size and time, another file renamed over it",
          [&] {
-             timespec t = Mtime(pic);
-             std::string other = home.root + "/other";
-             WriteText(other, ReadText(pic));
-             rewrite(other, "Subject: pic", "Subject: pix");
-             SetMtime(other, t);
-             ASSERT_EQ(rename(other.c_str(), pic.c_str()), 0);
+             rewrite(pic, home.root + "/other", "Subject: pic", "Subject: pix");
+             ASSERT_EQ(rename((home.root + "/other").c_str(), pic.c_str()), 0);
          },
          1, {"pix|...", "b12|", "c2|"}},
         {"an older mail added", [&] { Deliver(box, "a", 1700000000); }, 1, {"a|", "pix|...", "b12|", "c2|"}},

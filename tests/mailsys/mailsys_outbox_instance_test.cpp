@@ -5,22 +5,27 @@
 #include "test_support.h"
 
 #include <cstring>
-#include <functional>
-#include <thread>
 
 using namespace mailsys_test;
 
 namespace {
+
+using testenv::WaitUntil;
+
+// xdotool's search for a process's windows titled as the outbox window.
+std::string Search(pid_t pid, bool only_visible = true)
+{
+    return "xdotool search --all " + std::string(only_visible ? "--onlyvisible " : "") + "--pid " +
+           std::to_string(pid) + " --name '^Outbox - Tegamiya mail$'";
+}
 
 // Visible windows of a process titled as the outbox window. xdotool dies
 // of an X error when a window it looks at goes away meanwhile (other
 // programs' windows on the display): it is asked again then.
 int Windows(pid_t pid, bool only_visible = true)
 {
-    std::string cmd = "xdotool search --all " + std::string(only_visible ? "--onlyvisible " : "") +
-                      "--pid " + std::to_string(pid) + " --name '^Outbox - Tegamiya mail$' 2>&1";
     for (;;) {
-        FILE *p = popen(cmd.c_str(), "r");
+        FILE *p = popen((Search(pid, only_visible) + " 2>&1").c_str(), "r");
         if (!p)
             return -1;
         int n = 0;
@@ -36,45 +41,8 @@ int Windows(pid_t pid, bool only_visible = true)
     }
 }
 
-bool WaitUntil(const std::function<bool()> &done, int seconds = 60)
-{
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    for (;;) {
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-}
-
-class Outbox {
-public:
-    Outbox() { pid = testenv::StartProgram({TEGAMIYA_OUTBOX}, &out); }
-    ~Outbox()
-    {
-        if (!Ended())
-            testenv::StopProgram(pid);
-        close(out);
-    }
-    // True once the program ended; its exit status in `status`.
-    bool Ended()
-    {
-        if (status >= 0)
-            return true;
-        int s;
-        if (waitpid(pid, &s, WNOHANG) != pid)
-            return false;
-        status = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + WTERMSIG(s);
-        return true;
-    }
-    void Kill()
-    {
-        kill(pid, SIGKILL);
-        WaitUntil([&] { return Ended(); });
-    }
-    pid_t pid;
-    int out = -1, status = -1;
+struct Outbox : testenv::RunningProgram {
+    Outbox() : RunningProgram({TEGAMIYA_OUTBOX}) {}
 };
 
 TEST(OutboxInstance, ALaterStartBringsTheFirstWindowForward)
@@ -93,10 +61,7 @@ TEST(OutboxInstance, ALaterStartBringsTheFirstWindowForward)
         Outbox first;
         ASSERT_TRUE(WaitUntil([&] { return Windows(first.pid) == 1; }));
         // --all: this process's window only, not every outbox window on the display.
-        ASSERT_EQ(system(("xdotool search --all --pid " + std::to_string(first.pid) +
-                          " --name '^Outbox - Tegamiya mail$' windowunmap --sync %@ >/dev/null 2>&1")
-                             .c_str()),
-                  0);
+        ASSERT_EQ(system((Search(first.pid, false) + " windowunmap --sync %@ >/dev/null 2>&1").c_str()), 0);
         ASSERT_EQ(Windows(first.pid), 0);
         Outbox second;
         ASSERT_TRUE(WaitUntil([&] { return second.Ended(); }));
@@ -105,7 +70,8 @@ TEST(OutboxInstance, ALaterStartBringsTheFirstWindowForward)
         EXPECT_FALSE(first.Ended());
         // A start after the first was killed finds its socket left behind
         // and shows the window itself.
-        first.Kill();
+        kill(first.pid, SIGKILL);
+        ASSERT_TRUE(WaitUntil([&] { return first.Ended(); }));
         Outbox third;
         EXPECT_TRUE(WaitUntil([&] { return Windows(third.pid) == 1; }));
         EXPECT_FALSE(third.Ended());

@@ -31,9 +31,6 @@ std::string Utf8(char32_t c)
     return out;
 }
 
-// A catalogue name (CP932) as UTF-8.
-std::string Utf8Name(const std::string &cp932) { return mailsys::CharsetToUtf8(cp932, "CP932"); }
-
 // EmojiSources.txt read here on its own: docomo code -> code points.
 std::map<unsigned, std::vector<char32_t>> DocomoSources()
 {
@@ -62,7 +59,6 @@ TEST(PictographTable, EveryCodeInEveryForm)
     const auto sources = DocomoSources();
     ASSERT_EQ(mailsys::PictographTable().size(), size_t(kEmojiCount));
     std::vector<int> unmapped;
-    int selectors = 0;
     for (const EmojiInfo &e : g_emojiTable) {
         SCOPED_TRACE("pictograph " + std::to_string(e.index));
         const std::string code = e.code.text();
@@ -71,14 +67,12 @@ TEST(PictographTable, EveryCodeInEveryForm)
         if (auto it = sources.find(e.code.value()); it != sources.end()) {
             for (size_t i = 0; i < it->second.size(); ++i) {
                 unicode += Utf8(it->second[i]);
-                if (i == 0 && !u_hasBinaryProperty(UChar32(it->second[0]), UCHAR_EMOJI_PRESENTATION)) {
+                if (i == 0 && !u_hasBinaryProperty(UChar32(it->second[0]), UCHAR_EMOJI_PRESENTATION))
                     unicode += "\xEF\xB8\x8F";
-                    ++selectors;
-                }
             }
         } else {
             unmapped.push_back(e.index);
-            unicode = "\xE3\x80\x94" + Utf8Name(name) + "\xE3\x80\x95";
+            unicode = "\xE3\x80\x94" + mailsys::CharsetToUtf8(name, "CP932") + "\xE3\x80\x95";
         }
         EXPECT_EQ(mailsys::ConvertCp932(code, PictographForm::Docomo), code);
         EXPECT_EQ(Hex(mailsys::ConvertCp932(code, PictographForm::Unicode)), Hex(unicode));
@@ -90,9 +84,8 @@ TEST(PictographTable, EveryCodeInEveryForm)
         EXPECT_EQ(mailsys::ConvertUtf8(pua, PictographForm::Docomo), pua);
     }
     EXPECT_EQ(unmapped, (std::vector<int>{118, 119, 121, 122, 132, 134, 177, 178}));
-    EXPECT_GT(selectors, 0);
-    // The first pictograph, U+2600 with its selector; a keycap's selector
-    // stands before U+20E3.
+    // The first pictograph, U+2600 with its selector (so ICU was asked); a
+    // keycap's selector stands before U+20E3.
     EXPECT_EQ(mailsys::ConvertCp932("\xF8\x9F", PictographForm::Unicode), "\xE2\x98\x80\xEF\xB8\x8F");
     EXPECT_EQ(mailsys::ConvertCp932("\xF9\x85", PictographForm::Unicode), "#\xEF\xB8\x8F\xE2\x83\xA3");
     // Codes beside the catalogue's stay what CP932 makes of them.
@@ -111,18 +104,18 @@ TEST(PictographForms, MixedTextReadBackByPython)
     const std::string kanji = Cp932("漢字"), kana = "\xB6\xC5";  // ｶﾅ
     const std::string body = kanji + "\xF8\x9F" + kana + "\xF9\x75\r\n\xF9\x85" + Cp932("終");
     const std::string subject = Cp932("件名") + "\xF8\x9F";
+    const std::string sun = "\xE2\x98\x80\xEF\xB8\x8F";  // U+2600 U+FE0F
     struct Case {
         PictographForm form;
-        const char *charset;
-        std::string body, subject;
-        const char *name_charsets;
+        const char *charset;  // of the body, the subject's and the name's words
+        std::string body, subject, name, sun;  // name: as the RFC 2231 form gives it, UTF-8
     } cases[] = {
-        {PictographForm::Docomo, "shift_jis", body, subject, "shift_jis"},
+        {PictographForm::Docomo, "shift_jis", body, subject, "\xE5\x86\x99\xEE\x98\xBE.jpg", "\xEE\x98\xBE"},
         {PictographForm::Unicode, "utf-8",
-         "漢字\xE2\x98\x80\xEF\xB8\x8F\xEF\xBD\xB6\xEF\xBE\x85〔iモード〕\r\n#\xEF\xB8\x8F\xE2\x83\xA3終",
-         "件名\xE2\x98\x80\xEF\xB8\x8F", "utf-8"},
+         "漢字" + sun + "\xEF\xBD\xB6\xEF\xBE\x85〔iモード〕\r\n#\xEF\xB8\x8F\xE2\x83\xA3終", "件名" + sun,
+         "写" + sun + ".jpg", sun},
         {PictographForm::Text, "shift_jis", kanji + Cp932("〔晴れ〕") + kana + Cp932("〔iモード〕\r\n〔シャープダイヤル〕終"),
-         Cp932("件名〔晴れ〕"), "shift_jis"},
+         Cp932("件名〔晴れ〕"), "写〔晴れ〕.jpg", "〔晴れ〕"},
     };
     std::vector<std::string> files;
     for (const Case &c : cases) {
@@ -146,25 +139,18 @@ TEST(PictographForms, MixedTextReadBackByPython)
         EXPECT_EQ(m["body_charset"], c.charset);
         EXPECT_EQ(m["body_hex"], Hex(c.body));
         EXPECT_EQ(m["subject_hex"], Hex(c.subject));
-        EXPECT_EQ(m["subject_charsets"], c.name_charsets);
-        EXPECT_EQ(m["att0_ctname_charsets"], c.name_charsets);
-    }
-    // The name as the RFC 2231 form gives it, UTF-8 in every form.
-    EXPECT_EQ(mails[0]["att0_name_hex"], Hex("\xE5\x86\x99\xEE\x98\xBE.jpg"));
-    EXPECT_EQ(mails[1]["att0_name_hex"], Hex("\xE5\x86\x99\xE2\x98\x80\xEF\xB8\x8F.jpg"));
-    EXPECT_EQ(mails[2]["att0_name_hex"], Hex("写〔晴れ〕.jpg"));
-    // The outbox window's rows and reader: each mail's form, and its text as
-    // the recipient sees it.
-    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(m["subject_charsets"], c.charset);
+        EXPECT_EQ(m["att0_ctname_charsets"], c.charset);
+        EXPECT_EQ(m["att0_name_hex"], Hex(c.name));
+        // The outbox window's reader: the text as the recipient sees it.
         std::string path;
         ASSERT_EQ(mailsys::DeliverToMaildir(home.outbox, ReadText(files[i]), &path), 0);
         std::string text = mailsys::MailText(path);
-        const char *sun[] = {"\xEE\x98\xBE", "\xE2\x98\x80\xEF\xB8\x8F", "〔晴れ〕"};
-        EXPECT_NE(text.find(std::string("\n\n漢字") + sun[i]), std::string::npos) << text;
+        EXPECT_NE(text.find("\n\n漢字" + c.sun), std::string::npos) << text;
     }
-    auto rows = mailsys::ListMaildir(home.outbox);
+    // The outbox window's rows: each mail's form.
     std::multiset<std::string> forms;
-    for (const auto &r : rows)
+    for (const auto &r : mailsys::ListMaildir(home.outbox))
         forms.insert(r.form);
     EXPECT_EQ(forms, (std::multiset<std::string>{"docomo", "text", "unicode"}));
     // Only the docomo mail is written as before: no delivery line.
@@ -223,10 +209,11 @@ TEST(PictographProfile, SectionReadWrittenAndRefused)
         mailsys::ProfileLoad load;
         std::string rules;  // "pattern=form;..." as read
         std::string error;  // the start of the message after the path
+        int port = 587;     // the [account] key after the section still read
     } cases[] = {
         {head, mailsys::ProfileLoad::Ok, "docomo.ne.jp=docomo;*=unicode;", ""},
         {head + "[pictographs]\nezweb.ne.jp = TEXT\n*.jp=docomo\n[account]\nsmtp_port = 25\n",
-         mailsys::ProfileLoad::Ok, "ezweb.ne.jp=text;*.jp=docomo;", ""},
+         mailsys::ProfileLoad::Ok, "ezweb.ne.jp=text;*.jp=docomo;", "", 25},
         {head + "[pictographs]\n", mailsys::ProfileLoad::Ok, "", ""},
         {head + "[pictographs]\n# comment\nezweb.ne.jp = emoji\n", mailsys::ProfileLoad::Refused, "",
          ":5: [pictographs] \"ezweb.ne.jp = emoji\""},
@@ -247,12 +234,8 @@ TEST(PictographProfile, SectionReadWrittenAndRefused)
         for (const auto &r : p.pictographs)
             rules += r.pattern + "=" + mailsys::FormWord(r.form) + ";";
         EXPECT_EQ(rules, c.rules);
+        EXPECT_EQ(p.account.port, c.port);
     }
-    // Keys of the other sections still read after it.
-    home.WriteProfile(head + "[pictographs]\n*=text\n[account]\nsmtp_port = 25\n");
-    mailsys::Profile p;
-    ASSERT_EQ(mailsys::LoadProfile(&p), mailsys::ProfileLoad::Ok);
-    EXPECT_EQ(p.account.port, 25);
     // Written: the defaults with their comments, read back alike.
     mailsys::Profile fresh = mailsys::DefaultProfile();
     fresh.sender_address = "taro@example.jp";
@@ -260,6 +243,7 @@ TEST(PictographProfile, SectionReadWrittenAndRefused)
     std::string text = ReadText(mailsys::ProfilePath());
     EXPECT_NE(text.find("\n[pictographs]\n# "), std::string::npos) << text;
     EXPECT_NE(text.find("\ndocomo.ne.jp = docomo\n* = unicode\n"), std::string::npos) << text;
+    mailsys::Profile p;
     ASSERT_EQ(mailsys::LoadProfile(&p), mailsys::ProfileLoad::Ok);
     EXPECT_EQ(p.pictographs.size(), 2u);
 }
@@ -302,8 +286,6 @@ TEST(PictographSplit, OneMailPerFormWithItsEnvelope)
     mail.bcc = {{"", "d2@docomo.ne.jp"}};
     mails = mailsys::SplitByForm(mail, rules);
     ASSERT_EQ(mails.size(), 1u);
-    EXPECT_TRUE(mails[0].envelope.empty());
-    EXPECT_EQ(mails[0].bcc.size(), 1u);
     std::string text = mailsys::BuildMessage(mails[0], 1800000000, "id@example.jp");
     EXPECT_EQ(text, mailsys::BuildMessage(mail, 1800000000, "id@example.jp"));
     EXPECT_EQ(mailsys::ParseDeliveryHeaders(text).body_offset, 0);

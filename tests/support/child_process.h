@@ -79,6 +79,51 @@ inline std::string ReadLineFrom(int fd, int seconds)
     return line;
 }
 
+// A program started with its output on a pipe, for the life of the object
+// (stopped at the end unless it ended).
+class RunningProgram {
+public:
+    explicit RunningProgram(std::vector<std::string> args) { pid = StartProgram(std::move(args), &m_out); }
+    ~RunningProgram()
+    {
+        if (!Ended())
+            StopProgram(pid);
+        if (m_out >= 0)
+            close(m_out);
+    }
+    RunningProgram(const RunningProgram &) = delete;
+    RunningProgram &operator=(const RunningProgram &) = delete;
+
+    // True once the program ended: then its exit status (128 + the signal
+    // that ended it) is in `status`, all it printed in `output`.
+    bool Ended()
+    {
+        int st;
+        if (status < 0 && waitpid(pid, &st, WNOHANG) == pid) {
+            char buf[4096];
+            for (ssize_t n; (n = read(m_out, buf, sizeof buf)) > 0;)
+                output.append(buf, static_cast<size_t>(n));
+            status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+        }
+        return status >= 0;
+    }
+
+    pid_t pid = -1;
+    int status = -1;
+    std::string output;
+
+private:
+    int m_out = -1;
+};
+
+// Waits until `done` holds, at most `seconds`.
+template <class Pred> bool WaitUntil(Pred done, int seconds = 60)
+{
+    for (int i = 0; i < seconds * 100 && !done(); ++i)
+        usleep(10000);
+    return done();
+}
+
 // A server program that prints the port it listens on as its first line
 // (the SMTP servers in tests/mailsys), for the life of the object. `port`
 // is 0 when it did not start. Its output stays open while it runs: it may
